@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both programs, runs every test.
+# Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/common.sh
+
+install_linux_build
+install_windows_build
+install_test_tools
+
+echo "== building the Windows program (mingw-w64, i686)"
+build_preset windows
+build_preset windows-jet
+echo "== building the Linux program"
+build_preset linux
+
+echo "== running the tests"
+export NORVANE_WINDOWS_BUILD="$PWD/build/windows" NORVANE_WINDOWS_JET_BUILD="$PWD/build/windows-jet"
+ctest --test-dir build/linux --output-on-failure -j"$(jobs)" --timeout 600
+
+if [ "${NORVANE_SANITIZE_RUN:-${CI:-}}" = "true" ]; then
+  echo "== the suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
+  build_preset sanitize
+  ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)" --timeout 900 -LE nosanitize
+fi
