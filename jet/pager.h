@@ -18,10 +18,15 @@
 //   Rollback()   -- drops the changed pages; the file was never touched.
 //   EndRead()    -- releases the shared lock.
 //
+// BeginRead() inside a write transaction, or nested in another read, only
+// counts; BeginWrite() inside a read takes the exclusive lock and fails with
+// Busy if the file changed between the two (the caller read stale pages).
+//
 // Opening a file that has a journal beside it first restores the file from
 // the journal (a statement that was cut short is undone).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,6 +42,12 @@ using PageBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 struct PagerOptions {
   bool read_only = true;
   bool sync = true;  // flush journal and file on commit (durability)
+  // The files to work on; null means the platform's.  Tests pass a wrapper
+  // that injects faults or records writes (jet/file_fault.h).  Not owned;
+  // must outlive the Pager.
+  FileSystem* file_system = nullptr;
+  // Pages kept in the cache at most (0: no limit).
+  std::size_t cache_pages = 8192;
 };
 
 class Pager {
@@ -51,6 +62,13 @@ class Pager {
 
   std::uint32_t page_size() const;
   std::uint32_t page_count() const;  // as of the last BeginRead/BeginWrite
+                                     // (inside a write: allocated pages too)
+  // Changes whenever cached pages may no longer be what the file holds:
+  // another process changed the file (seen at Begin*), or a transaction of
+  // ours committed or was restored.  Callers keeping decoded state (the
+  // catalog) reload it when this moves.
+  std::uint64_t generation() const;
+  bool in_write() const;
 
   // A page outside the file is a Corruption naming the page.
   Status Read(std::uint32_t page_number, PageBytes* page);
