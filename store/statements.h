@@ -6,7 +6,10 @@
 // cannot protect a text literal, so a title, link or keyword holding an
 // apostrophe is refused: the builder gives no statement and the caller
 // reports the command's failure.  The content never holds an apostrophe,
-// because EscapeApostrophes replaces each one with "‘" before it is spliced.
+// because EscapeApostrophes replaces each one with "‘" before it is spliced;
+// content that still holds a 0x27 byte (not escaped, or a malformed text in
+// which a lone byte from 0x80 up hides the apostrophe from the substitution)
+// is refused as well, so no builder ever splices an apostrophe.
 #pragma once
 
 #include <optional>
@@ -23,7 +26,8 @@ std::string_view SelectAllStatement();
 
 // std::nullopt when the keyword holds an apostrophe (refused).
 std::optional<Text> SearchStatement(std::string_view keyword);
-// std::nullopt when the title or the link holds an apostrophe (refused).
+// std::nullopt when the title, the link or the (escaped) content holds an
+// apostrophe byte (refused).
 std::optional<Text> InsertStatement(std::string_view title, std::string_view content,
                                     std::string_view link);
 std::optional<Text> UpdateStatement(std::string_view title, std::string_view content,
