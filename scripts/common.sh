@@ -19,7 +19,7 @@ apt_install() {  # apt_install PKG... : installs those not yet installed
 
 # What the Linux program needs to build and run.
 install_linux_build() {
-  apt_install cmake make g++ libgtest-dev qt6-base-dev libgl-dev
+  apt_install cmake make g++ libgtest-dev qt6-base-dev libgl-dev libsqlite3-dev
 }
 
 # The Windows cross-build.
@@ -29,7 +29,7 @@ install_windows_build() {
 
 # Independent readers and the GUI test environment.
 install_test_tools() {
-  apt_install mdbtools sqlite3 nodejs npm xvfb xauth x11-utils xdotool imagemagick \
+  apt_install mdbtools sqlite3 time nodejs npm xvfb xauth x11-utils xdotool imagemagick \
               fonts-wqy-microhei locales
   if ! dpkg --print-foreign-architectures | grep -q i386; then
     $SUDO dpkg --add-architecture i386
