@@ -270,17 +270,23 @@ void AppendUtf16(char32_t u, std::u16string* out) {
   }
 }
 
+// The end of the run of ASCII bytes that starts at `pos`.
+std::size_t AsciiRunEnd(std::string_view s, std::size_t pos) {
+  while (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) ++pos;
+  return pos;
+}
+
 }  // namespace
 
+// ASCII is the same in all three forms, so runs of it are copied whole.
 std::string Utf8FromGb18030(std::string_view gb) {
   std::string out;
   out.reserve(gb.size() + gb.size() / 2);
   for (std::size_t pos = 0; pos < gb.size();) {
-    if (static_cast<unsigned char>(gb[pos]) < 0x80) {
-      out.push_back(gb[pos++]);
-      continue;
-    }
-    AppendUtf8(NextFromGb18030(gb, &pos), &out);
+    const std::size_t ascii_end = AsciiRunEnd(gb, pos);
+    out.append(gb, pos, ascii_end - pos);
+    pos = ascii_end;
+    if (pos < gb.size()) AppendUtf8(NextFromGb18030(gb, &pos), &out);
   }
   return out;
 }
@@ -289,11 +295,10 @@ std::string Gb18030FromUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
-    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-      out.push_back(utf8[pos++]);
-      continue;
-    }
-    AppendGb18030(NextFromUtf8(utf8, &pos), &out);
+    const std::size_t ascii_end = AsciiRunEnd(utf8, pos);
+    out.append(utf8, pos, ascii_end - pos);
+    pos = ascii_end;
+    if (pos < utf8.size()) AppendGb18030(NextFromUtf8(utf8, &pos), &out);
   }
   return out;
 }
