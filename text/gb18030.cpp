@@ -6,10 +6,11 @@
 //   81-84 30-39 81-FE 30-39     four bytes, BMP, table kFourByteRuns
 //   90-E3 30-39 81-FE 30-39     four bytes, U+10000.. U+10FFFF in linear order
 // A four-byte code is counted by its linear index: 10 * 126 * 10 codes per
-// first byte, 0 = 81 30 81 30.  Decoding turns each byte that cannot start
-// or finish a character into U+FFFD and goes on with the next byte, so that
-// ASCII after a damaged character survives.  Encoding maps a scalar value
-// that GB18030 (as glibc has it) leaves out onto U+FFFD's code.
+// first byte, 0 = 81 30 81 30.  Decoding turns a well-formed code that maps
+// to nothing into one U+FFFD, and a byte that cannot start or finish a
+// character into U+FFFD and goes on with the next byte, so that ASCII after a
+// damaged character survives.  Encoding maps a scalar value that GB18030 (as
+// glibc has it: 24 private-use code points) leaves out onto U+FFFD's code.
 #include "text/gb18030.h"
 
 #include <algorithm>
