@@ -552,6 +552,11 @@ class Maintainer final : public IndexMaintainer {
 
 }  // namespace
 
+Status MarkPageInMap(Pager& pager, RowId map, std::uint32_t page, bool in_use) {
+  PagerPages pages(pager, 4);
+  return UpdateUsageMap(pages, map, page, in_use);
+}
+
 std::unique_ptr<IndexMaintainer> NewIndexMaintainer(Database& db) { return std::make_unique<Maintainer>(db); }
 
 void InstallIndexMaintainer(Database& db) { db.SetIndexMaintainer(NewIndexMaintainer(db)); }

@@ -78,6 +78,9 @@ Status InsertIndexEntry(Pager& pager, const TableDef& table, std::uint32_t root,
                         std::vector<std::uint32_t>* allocated);
 Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry);
 
+// Sets or clears `page` in the usage map at `map` (Jet 4, not encoded).
+Status MarkPageInMap(Pager& pager, RowId map, std::uint32_t page, bool in_use);
+
 // The maintainer the engine uses: keeps every index of a written table
 // right, refuses tables with indexes it cannot key exactly, refuses
 // duplicates in unique indexes.
