@@ -38,6 +38,7 @@ class DBConnection {
 
   struct Impl;
   Impl* impl() { return impl_.get(); }
+  const Impl* impl() const { return impl_.get(); }
 
  private:
   std::unique_ptr<Impl> impl_;
