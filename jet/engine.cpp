@@ -1,5 +1,6 @@
 #include "jet/engine.h"
 
+#include "jet/index.h"
 #include "jet/sql/executor.h"
 #include "jet/sql/parser.h"
 
@@ -22,6 +23,8 @@ Status Connection::Open(const std::string& path, const ConnectionOptions& option
     if (Database::Open(path, open, &database).ok()) status = Status::Ok();
   }
   JET_RETURN_IF_ERROR(status);
+  // Writes to a table with indexes need their upkeep.
+  if (!open.read_only) InstallIndexMaintainer(*database);
   connection->reset(new Connection(std::move(database), open.read_only));
   return Status::Ok();
 }

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "jet/check.h"
+#include "jet/create.h"
 #include "jet/sql/value_text.h"
 
 namespace jetsql {
@@ -94,16 +96,26 @@ jet::Status WriteSchema(jet::Database& db, const std::string& table, std::ostrea
   return jet::Status::Ok();
 }
 
-jet::Status CreateDatabase(const std::string& path) {
-  (void)path;
-  return jet::Status::NotSupported("creating databases is not available in this build");
-}
+jet::Status CreateDatabase(const std::string& path) { return jet::CreateDatabase(path); }
 
 int CheckDatabase(const std::string& path, const std::string& password, std::ostream& out) {
-  (void)path;
-  (void)password;
-  out << "jetsql: checking is not available in this build\n";
-  return 1;
+  jet::OpenOptions options;
+  options.password = password;
+  std::unique_ptr<jet::Database> db;
+  jet::Status status = jet::Database::Open(path, options, &db);
+  if (!status.ok()) {
+    out << "jetsql: " << status.ToString() << "\n";
+    return 1;
+  }
+  std::vector<std::string> problems;
+  status = jet::CheckDatabase(*db, &problems);
+  for (const std::string& problem : problems) out << problem << "\n";
+  if (!status.ok()) {
+    out << "jetsql: " << status.ToString() << "\n";
+    return 1;
+  }
+  if (problems.empty()) out << "ok\n";
+  return problems.empty() ? 0 : 1;
 }
 
 }  // namespace jetsql

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "jet/codec.h"
+#include "jet/create.h"
 #include "jet/sql/collation.h"
 #include "jet/sql/convert.h"
 #include "jet/sql/evaluator.h"
@@ -184,8 +185,21 @@ Status CheckNewTable(Database& db, const CreateTableStatement& s) {
 
 Status RunCreateTable(Database& db, const CreateTableStatement& s, Result* result) {
   JET_RETURN_IF_ERROR(CheckNewTable(db, s));
-  (void)result;
-  return Status::NotSupported("CREATE TABLE is not available in this build");
+  TableSpec spec;
+  spec.name = s.table;
+  for (const sql::ColumnSpec& c : s.columns) {
+    jet::ColumnSpec column;
+    column.name = c.name;
+    column.type = c.type;
+    if (c.type == ColumnType::kText) column.text_chars = c.text_length;
+    column.autonumber = c.autonumber;
+    column.not_null = c.not_null;
+    spec.columns.push_back(std::move(column));
+  }
+  spec.primary_key = s.primary_key;
+  JET_RETURN_IF_ERROR(CreateTable(db, spec));
+  result->rows_affected = 0;
+  return Status::Ok();
 }
 
 }  // namespace
