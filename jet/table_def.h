@@ -36,6 +36,7 @@ struct Column {
   std::uint8_t precision = 0, scale = 0;  // Decimal columns
   std::uint16_t sort_order = 0;  // text collation id (Jet 4: 0x0409 general, ...)
   std::uint16_t code_page = 0;   // Jet 3 text columns; 0 = the database's
+  bool compressed_unicode = false;  // Jet 4 text/memo: values may be stored compressed
 
   static constexpr std::uint8_t kFlagFixed = 0x01;
   static constexpr std::uint8_t kFlagNullable = 0x02;

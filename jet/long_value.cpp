@@ -1,0 +1,203 @@
+#include "jet/long_value.h"
+
+#include <algorithm>
+#include <string>
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+namespace {
+
+RowId PointerAt(const std::uint8_t* p) { return RowId{Get32(p) >> 8, p[0]}; }
+
+}  // namespace
+
+Status ReadLongValue(PageSource& pages, const std::uint8_t* field, std::size_t size,
+                     const std::string& where, std::vector<std::uint8_t>* value) {
+  value->clear();
+  if (size < kLongValueHeader) {
+    return Status::Corruption(where + ": long value field of " + std::to_string(size) + " bytes");
+  }
+  std::uint32_t length = Get24(field);
+  std::uint8_t kind = field[3];
+  // No value can be larger than the file that holds it.
+  if (std::uint64_t(length) > std::uint64_t(pages.page_count()) * pages.page_size()) {
+    return Status::Corruption(where + ": long value of " + std::to_string(length) + " bytes is larger than the file");
+  }
+  if (kind == kLongValueInline) {
+    if (length > size - kLongValueHeader) {
+      return Status::Corruption(where + ": inline long value of " + std::to_string(length) +
+                                " bytes overruns its field");
+    }
+    value->assign(field + kLongValueHeader, field + kLongValueHeader + length);
+    return Status::Ok();
+  }
+  RowId next = PointerAt(field + 4);
+  if (kind == kLongValueSingle) {
+    std::vector<std::uint8_t> row;
+    std::uint16_t flags;
+    JET_RETURN_IF_ERROR(ReadSlot(pages, next, &row, &flags));
+    if (row.size() < length) {
+      return Status::Corruption(where + ": long value row on page " + std::to_string(next.page) + " holds " +
+                                std::to_string(row.size()) + " of " + std::to_string(length) + " bytes");
+    }
+    value->assign(row.begin(), row.begin() + length);
+    return Status::Ok();
+  }
+  if (kind != kLongValueChain) {
+    return Status::Corruption(where + ": unknown long value kind 0x" + std::to_string(kind));
+  }
+  value->reserve(length);
+  // Every link but the last adds at least one byte, and no page appears
+  // twice in a sound chain: page_count links at most.
+  for (std::uint32_t hops = 0; value->size() < length; ++hops) {
+    if (hops > pages.page_count() || next.page == 0) {
+      return Status::Corruption(where + ": long value chain ends after " + std::to_string(value->size()) +
+                                " of " + std::to_string(length) + " bytes");
+    }
+    std::vector<std::uint8_t> row;
+    std::uint16_t flags;
+    JET_RETURN_IF_ERROR(ReadSlot(pages, next, &row, &flags));
+    if (row.size() < 4) {
+      return Status::Corruption(where + ": long value chain row on page " + std::to_string(next.page) + " too short");
+    }
+    std::size_t take = std::min<std::size_t>(row.size() - 4, length - value->size());
+    value->insert(value->end(), row.begin() + 4, row.begin() + 4 + take);
+    next = PointerAt(row.data());
+  }
+  return Status::Ok();
+}
+
+std::size_t LongValueWriter::max_single() const {
+  const DataPageLayout layout = DataPageLayout::For(pages_.jet_version());
+  return layout.page_size - layout.slots - 2;
+}
+
+Status LongValueWriter::Place(const std::vector<std::uint8_t>& row, RowId* id) {
+  const DataPageLayout layout = DataPageLayout::For(pages_.jet_version());
+  if (!candidates_loaded_) {
+    candidates_loaded_ = true;
+    std::vector<std::uint32_t> owned;
+    JET_RETURN_IF_ERROR(ReadUsageMap(pages_, table_pages_, &owned));
+    for (std::uint32_t p : owned) {
+      PageBytes page;
+      JET_RETURN_IF_ERROR(pages_.ReadPage(p, &page));
+      if ((*page)[0] == 0x01 && Get32(page->data() + layout.owner) == kLvalOwner &&
+          DataPageFreeSpace(*page) >= 64) {
+        candidates_.push_back(p);
+      }
+    }
+  }
+  for (std::size_t k = 0; k < candidates_.size();) {
+    const std::uint32_t p = candidates_[k];
+    PageBytes page;
+    // A candidate from a statement that was rolled back may be gone.
+    bool usable = p < pages_.page_count();
+    if (usable) {
+      JET_RETURN_IF_ERROR(pages_.ReadPage(p, &page));
+      usable = (*page)[0] == 0x01 && Get32(page->data() + layout.owner) == kLvalOwner &&
+               DataPageFreeSpace(*page) >= 64;
+    }
+    if (!usable) {
+      candidates_.erase(candidates_.begin() + k);
+      continue;
+    }
+    ++k;
+    if (DataPageFreeSpace(*page) < RowFootprint(row.size())) continue;
+    DataPage view;
+    JET_RETURN_IF_ERROR(DataPage::Parse(*page, p, layout, &view));
+    std::vector<PageRow> rows;
+    JET_RETURN_IF_ERROR(ReadPageRows(*page, view, &rows));
+    std::uint16_t slot = std::uint16_t(rows.size());
+    for (std::uint16_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].flags == 0xC000) { slot = i; break; }
+    }
+    if (slot == rows.size()) rows.emplace_back();
+    rows[slot] = PageRow{0, row};
+    std::vector<std::uint8_t> out = *page;
+    if (!BuildDataPage(layout, rows, &out)) continue;
+    JET_RETURN_IF_ERROR(pages_.WritePage(p, std::move(out)));
+    *id = RowId{p, slot};
+    return Status::Ok();
+  }
+  std::uint32_t p;
+  JET_RETURN_IF_ERROR(pages_.AllocatePage(&p));
+  std::vector<std::uint8_t> out = NewDataPage(layout, kLvalOwner);
+  if (!BuildDataPage(layout, {PageRow{0, row}}, &out)) {
+    return Status::InvalidArgument("long value part of " + std::to_string(row.size()) + " bytes does not fit a page");
+  }
+  JET_RETURN_IF_ERROR(pages_.WritePage(p, std::move(out)));
+  JET_RETURN_IF_ERROR(UpdateUsageMap(pages_, table_pages_, p, true));
+  candidates_.push_back(p);
+  *id = RowId{p, 0};
+  return Status::Ok();
+}
+
+Status LongValueWriter::Write(const std::vector<std::uint8_t>& value, bool allow_inline,
+                              std::vector<std::uint8_t>* field) {
+  if (value.size() > 0xFFFFFF) {
+    return Status::InvalidArgument("long value of " + std::to_string(value.size()) +
+                                   " bytes exceeds the 16 MB the field can describe");
+  }
+  field->assign(kLongValueHeader, 0);
+  Put24(field->data(), std::uint32_t(value.size()));
+  if (allow_inline) {
+    (*field)[3] = kLongValueInline;
+    field->insert(field->end(), value.begin(), value.end());
+    return Status::Ok();
+  }
+  RowId id;
+  if (value.size() <= max_single()) {
+    (*field)[3] = kLongValueSingle;
+    JET_RETURN_IF_ERROR(Place(value, &id));
+  } else {
+    // The chain is written back to front so that each part knows its successor.
+    (*field)[3] = kLongValueChain;
+    const std::size_t part = max_single() - 4;
+    std::size_t parts = (value.size() + part - 1) / part;
+    RowId next{0, 0};
+    for (std::size_t k = parts; k-- > 0;) {
+      std::size_t begin = k * part, end = std::min(value.size(), begin + part);
+      std::vector<std::uint8_t> row(4);
+      Put32(row.data(), next.page == 0 ? 0 : PackPointer(next.page, std::uint8_t(next.row)));
+      row.insert(row.end(), value.begin() + begin, value.begin() + end);
+      JET_RETURN_IF_ERROR(Place(row, &next));
+      if (next.row > 0xFF) return Status::NotSupported("long value row slot above 255");
+    }
+    id = next;
+  }
+  if (id.row > 0xFF) return Status::NotSupported("long value row slot above 255");
+  Put32(field->data() + 4, PackPointer(id.page, std::uint8_t(id.row)));
+  return Status::Ok();
+}
+
+Status LongValueWriter::Free(const std::uint8_t* field, std::size_t size) {
+  if (size < kLongValueHeader) return Status::Corruption("long value field too short to free");
+  std::uint8_t kind = field[3];
+  if (kind == kLongValueInline) return Status::Ok();
+  std::uint32_t length = Get24(field);
+  RowId next = PointerAt(field + 4);
+  std::size_t freed = 0;
+  for (std::uint32_t hops = 0; next.page != 0; ++hops) {
+    if (hops > pages_.page_count()) return Status::Corruption("long value chain loops");
+    std::vector<std::uint8_t> row;
+    std::uint16_t flags;
+    JET_RETURN_IF_ERROR(ReadSlot(pages_, next, &row, &flags));
+    RowId here = next;
+    next = RowId{0, 0};
+    if (kind == kLongValueChain && row.size() >= 4) {
+      freed += row.size() - 4;
+      if (freed < length) next = PointerAt(row.data());
+    }
+    JET_RETURN_IF_ERROR(WriteSlot(pages_, here, {}, 0xC000));
+    if (std::find(candidates_.begin(), candidates_.end(), here.page) == candidates_.end()) {
+      candidates_.push_back(here.page);
+    }
+    if (kind != kLongValueChain) break;
+  }
+  return Status::Ok();
+}
+
+}  // namespace jet

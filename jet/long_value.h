@@ -1,0 +1,59 @@
+// Long values (memo and OLE): the 12-byte field in the row and where the
+// bytes live.  See doc/jet-format.md, "Long values".
+//
+//   field  size  meaning
+//   0      3     length of the value in bytes
+//   3      1     where: 0x80 here, after the field; 0x40 one row on an LVAL
+//                page; 0x00 a chain of rows on LVAL pages
+//   4      4     row pointer (row in the low byte, page above): the row,
+//                or the chain's first row
+//   8      4     0
+//   12     n     the value itself when 0x80
+//
+// A chain row starts with the 4-byte pointer to the next row (0 ends it),
+// then that part of the value.  LVAL pages are data pages owned by "LVAL".
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/page_source.h"
+#include "jet/status.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+constexpr std::size_t kLongValueHeader = 12;
+constexpr std::uint8_t kLongValueInline = 0x80;
+constexpr std::uint8_t kLongValueSingle = 0x40;
+constexpr std::uint8_t kLongValueChain = 0x00;
+
+// Reads the value a field describes.  `where` names the row for messages.
+Status ReadLongValue(PageSource& pages, const std::uint8_t* field, std::size_t size,
+                     const std::string& where, std::vector<std::uint8_t>* value);
+
+// Writes long values of one table; remembers LVAL pages with room so that
+// values of one statement share pages.
+class LongValueWriter {
+ public:
+  // `table_pages`: the table's page map, which LVAL pages it uses join.
+  LongValueWriter(PageSource& pages, RowId table_pages) : pages_(pages), table_pages_(table_pages) {}
+
+  // The field for `value`, inline when `allow_inline`, else on LVAL pages.
+  Status Write(const std::vector<std::uint8_t>& value, bool allow_inline, std::vector<std::uint8_t>* field);
+  // Frees the LVAL rows of a field (nothing for an inline value).
+  Status Free(const std::uint8_t* field, std::size_t size);
+
+  // Largest value stored inline / on one page.
+  std::size_t max_single() const;
+
+ private:
+  Status Place(const std::vector<std::uint8_t>& row, RowId* id);
+
+  PageSource& pages_;
+  RowId table_pages_;
+  std::vector<std::uint32_t> candidates_;  // LVAL pages that had room
+  bool candidates_loaded_ = false;
+};
+
+}  // namespace jet
