@@ -604,7 +604,11 @@ Status CreateTable(Database& db, const TableSpec& spec) {
       db.Rollback();
       return s;
     }
-    return db.Commit();
+    JET_RETURN_IF_ERROR(db.Commit());
+    // Makes the new table visible to GetTable at once (a read transaction
+    // reloads the catalog after a commit).
+    JET_RETURN_IF_ERROR(db.BeginRead());
+    db.EndRead();
   }
   return s;
 }
