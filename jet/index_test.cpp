@@ -31,6 +31,28 @@ bool SamplesPresent() {
   return false;
 }
 
+std::string Hex(const std::vector<std::uint8_t>& b) {
+  static const char* digits = "0123456789abcdef";
+  std::string s;
+  for (std::uint8_t c : b) {
+    s += digits[c >> 4];
+    s += digits[c & 15];
+  }
+  return s;
+}
+
+std::string FirstDifference(const Entries& actual, const Entries& expected) {
+  for (std::size_t i = 0; i < std::max(actual.size(), expected.size()); ++i) {
+    std::string a = i < actual.size() ? Hex(actual[i]) : "(none)";
+    std::string e = i < expected.size() ? Hex(expected[i]) : "(none)";
+    if (a != e) {
+      return "entry " + std::to_string(i) + " of " + std::to_string(actual.size()) + "/" +
+             std::to_string(expected.size()) + ": index has " + a + ", rows give " + e;
+    }
+  }
+  return "equal";
+}
+
 // The entries an index should hold, recomputed from the rows; false in
 // *complete when some row's key is unknown to the engine.
 Status ExpectedEntries(Database& db, const TableDef& t, const RealIndex& index, Entries* out, bool* complete) {
@@ -88,7 +110,8 @@ TEST(IndexKeysTest, RecomputedEntriesEqualTheIndexesAccessWrote) {
         if (!complete) continue;
         Status s = ReadIndexEntries(db->pager(), index.first_page, &actual);
         ASSERT_TRUE(s.ok()) << f << " " << name << ": " << s.ToString();
-        EXPECT_EQ(actual, expected) << f << " table " << name << " index on page " << index.first_page;
+        EXPECT_TRUE(actual == expected) << f << " table " << name << " index on page " << index.first_page << ": "
+                                        << FirstDifference(actual, expected);
         ++verified;
         numeric += has_text ? 0 : 1;
         entries += static_cast<int>(actual.size());
