@@ -227,3 +227,36 @@ TEST(JetsqlTest, QueriesSortFilterAndQuote) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JetsqlTest, CreatesADatabaseThatMdbtoolsReadsAndThatChecksClean) {
+  const std::string file = jet::testing::TempPath("created_by_jetsql.mdb");
+  std::filesystem::remove(file);
+  ASSERT_EQ(RunJetsql("--create " + ShellQuote(file)).exit_code, 0);
+  const std::string script = std::string(reinterpret_cast<const char*>(
+      u8"CREATE TABLE 知识点 (ID COUNTER PRIMARY KEY, 标题 MEMO, 内容 MEMO, 资料链接 MEMO)\n"
+      u8"INSERT INTO 知识点 (标题,内容,资料链接) VALUES ('函数的定义与调用','it‘s, \"quoted\"','')\n"
+      u8"INSERT INTO 知识点 (标题,内容,资料链接) VALUES ('b','line1','x')\n"
+      u8"update 知识点 set 资料链接='http://example.com/' where ID=2\n"
+      u8"select * from 知识点 order by ID desc\n"));
+  ToolRun run = RunJetsql(ShellQuote(file), script);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out, std::string(reinterpret_cast<const char*>(
+                         u8"ID,标题,内容,资料链接\r\n2,b,line1,http://example.com/\r\n"
+                         u8"1,函数的定义与调用,\"it‘s, \"\"quoted\"\"\",\r\n")));
+  run = RunJetsql(ShellQuote(file) + " .check");
+  EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+  std::string exported;
+  ASSERT_TRUE(jet::testing::RunCommand("mdb-export " + ShellQuote(file) + " " +
+                                           ShellQuote(reinterpret_cast<const char*>(u8"知识点")),
+                                       &exported));
+  const auto rows = ParseCsv(exported);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][1].text, reinterpret_cast<const char*>(u8"函数的定义与调用"));
+  run = RunJetsql(ShellQuote(file) + " .tables");
+  EXPECT_EQ(run.out, std::string(reinterpret_cast<const char*>(u8"知识点\n")));
+  std::filesystem::remove(file);
+}
+
+}  // namespace
