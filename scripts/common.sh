@@ -24,7 +24,8 @@ install_linux_build() {
 
 # The Windows cross-build.
 install_windows_build() {
-  apt_install g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  apt_install g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 \
+              g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
 }
 
 # Independent readers and the GUI test environment.
@@ -35,7 +36,7 @@ install_test_tools() {
     $SUDO dpkg --add-architecture i386
     apt_updated=0
   fi
-  apt_install wine wine32:i386
+  apt_install wine wine32:i386 wine64 python3
   if ! locale -a 2>/dev/null | grep -qi 'zh_CN.utf8'; then
     $SUDO sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
     $SUDO locale-gen >/dev/null
