@@ -341,6 +341,12 @@ class Parser {
   Status ParseAnd(ExprPtr* out) { return ParseBinaryChain(ExprKind::kAnd, "AND", &Parser::ParseNot, out); }
 
   Status ParseNot(ExprPtr* out) {
+    JET_RETURN_IF_ERROR(Enter());
+    const Status status = ParseNotInner(out);
+    --depth_;
+    return status;
+  }
+  Status ParseNotInner(ExprPtr* out) {
     if (PeekKeyword("NOT")) {
       auto node = std::make_unique<Expr>();
       node->offset = Advance().offset;
@@ -416,8 +422,19 @@ class Parser {
     return Status::Ok();
   }
 
+  // Jet refuses overly complex queries too; the limits keep the recursive
+  // parser, evaluator and tree destructor far from the stack's end.
+  static constexpr int kMaxDepth = 100;
+  static constexpr int kMaxNodes = 2000;
+  Status Enter() {
+    if (++depth_ > kMaxDepth || ++nodes_ > kMaxNodes) return Error("expression too complex");
+    return Status::Ok();
+  }
+
   std::vector<Token> tokens_;
   std::size_t pos_ = 0;
+  int depth_ = 0;  // nesting of NOT and parentheses being parsed
+  int nodes_ = 0;  // expression nodes made so far
 };
 
 }  // namespace

@@ -126,6 +126,27 @@ TEST(ParserTest, KeywordsInAnyCaseAndBracketedKeywordNames) {
   EXPECT_FALSE(Parse("select select from t", &st).ok());
 }
 
+TEST(ParserTest, OverlyComplexExpressionsAreRefused) {
+  Statement st;
+  EXPECT_TRUE(Parse("select * from t where " + std::string(50, '(') + "a=1" + std::string(50, ')'), &st).ok());
+  for (const std::string& sql :
+       {"select * from t where " + std::string(100000, '(') + "a=1" + std::string(100000, ')'),
+        "select * from t where a=1" + [] {
+          std::string s;
+          for (int i = 0; i < 50000; ++i) s += " or a=1";
+          return s;
+        }(),
+        "select * from t where " + [] {
+          std::string s;
+          for (int i = 0; i < 100000; ++i) s += "not ";
+          return s + "a=1";
+        }()}) {
+    const Status status = Parse(sql, &st);
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.message().find("too complex"), std::string::npos) << status.message();
+  }
+}
+
 TEST(ParserTest, ErrorNamesThePosition) {
   Statement st;
   const Status status = Parse("select * from t junk", &st);
