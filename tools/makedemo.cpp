@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "jet/create.h"
-#include "jet/engine.h"
+#include "jet/database.h"
+#include "jet/index.h"
 #include "store/database.h"
 #include "store/statements.h"
 #include "text/gb18030.h"
@@ -74,6 +75,8 @@ std::vector<Note> ParseNotes(const std::string& contents) {
   return notes;
 }
 
+std::string Utf8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
 int Fail(const std::string& message) {
   std::fprintf(stderr, "makedemo: %s\n", message.c_str());
   return 1;
@@ -94,14 +97,27 @@ int main(int argc, char** argv) {
   if (std::filesystem::exists(databasePath)) return Fail(databasePath + " exists already");
   if (jet::Status s = jet::CreateDatabase(databasePath); !s.ok()) return Fail(s.ToString());
   {
-    std::unique_ptr<jet::Connection> engine;
-    if (jet::Status s = jet::Connection::Open(databasePath, {}, &engine); !s.ok()) return Fail(s.ToString());
-    jet::Result result;
-    const std::u8string create =
-        u8"CREATE TABLE 知识点 (ID COUNTER PRIMARY KEY, 标题 MEMO, 内容 MEMO, 资料链接 MEMO)";
-    const jet::Status s =
-        engine->Execute(std::string_view(reinterpret_cast<const char*>(create.data()), create.size()), &result);
-    if (!s.ok()) return Fail(s.ToString());
+    // The table as the program expects it: an AutoNumber key and three memos.
+    std::unique_ptr<jet::Database> db;
+    jet::OpenOptions options;
+    options.read_only = false;
+    if (jet::Status s = jet::Database::Open(databasePath, options, &db); !s.ok()) return Fail(s.ToString());
+    jet::InstallIndexMaintainer(*db);
+    jet::TableSpec table;
+    table.name = Utf8(u8"知识点");
+    jet::ColumnSpec id;
+    id.name = "ID";
+    id.type = jet::ColumnType::kLong;
+    id.autonumber = true;
+    table.columns.push_back(id);
+    for (const char8_t* name : {u8"标题", u8"内容", u8"资料链接"}) {
+      jet::ColumnSpec memo;
+      memo.name = Utf8(name);
+      memo.type = jet::ColumnType::kMemo;
+      table.columns.push_back(memo);
+    }
+    table.primary_key = {"ID"};
+    if (jet::Status s = jet::CreateTable(*db, table); !s.ok()) return Fail(s.ToString());
   }
 
   store::DBConnection connection;

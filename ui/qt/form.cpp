@@ -25,6 +25,7 @@ MainWidget::MainWidget(const WindowSpec& spec) : outer_(spec.width, spec.height)
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowTitle(ToQString(spec.title));
+  setWindowIcon(ApplicationIcon());
   setAutoFillBackground(true);
   QPalette colours = palette();
   colours.setColor(QPalette::Window, colours.color(QPalette::Button));
