@@ -470,6 +470,19 @@ std::string Driver::Run(const std::vector<std::string>& f) {
     return GetForegroundWindow() == main_ ? "ok" : "error\tnot in front";
   }
   if (command == "cursor") return "ok\t" + CursorName();
+  if (command == "deactivate") {  // another window becomes active, then the main window again
+    HWND other = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"driver", WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 0, 80, 40,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(other);
+    for (int i = 0; i < 100 && GetForegroundWindow() != other; ++i) Sleep(20);
+    const bool moved = GetForegroundWindow() == other;
+    Sleep(100);
+    DestroyWindow(other);
+    SetForegroundWindow(main_);
+    for (int i = 0; i < 100 && GetForegroundWindow() != main_; ++i) Sleep(20);
+    Sleep(150);
+    return moved ? "ok" : "error\tcould not activate another window";
+  }
   if (command == "geometry") {
     RECT r, client;
     GetWindowRect(main_, &r);

@@ -125,6 +125,16 @@ class AdoProgramTest(unittest.TestCase):
         self.assertEqual(self.p("get", "content"), ["a\r\nb"])
         self.assertEqual(self.p("focused"), ["content"])
 
+    def test_reactivation_gives_the_focus_back_and_raises_got_focus(self):
+        self.start_past_failed_connection()
+        self.p("click", "title", 20, 10)  # the placeholder goes
+        self.assertEqual(self.p("get", "title"), [""])
+        self.p("set", "title", "标题")  # the placeholder's text again
+        self.p("deactivate")
+        self.assertEqual(self.p("focused"), ["title"])
+        # GotFocus ran again and emptied the box once more.
+        self.assertEqual(self.p("get", "title"), [""])
+
     def test_escape_closes_from_any_control(self):
         for control in ("list", "content", "b_clear"):
             with self.subTest(control=control):
