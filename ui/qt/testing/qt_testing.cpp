@@ -13,14 +13,16 @@
 namespace ui::qt::testing {
 
 void EnsureApplication() {
-  static std::unique_ptr<QApplication> application;
   if (QApplication::instance() != nullptr) return;
   // Real widgets, no screen: every test runs on Qt's offscreen platform.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "norvane-test";
   static char* argv[] = {name, nullptr};
-  application = std::make_unique<QApplication>(argc, argv);
+  // Lives until the process ends and is never destroyed: destroyed among the
+  // static objects at exit it would outlive Qt's own globals.
+  static QApplication* const application = new QApplication(argc, argv);
+  (void)application;
 }
 
 std::vector<SeenMessage> CloseMessagesDuring(const std::function<void()>& action, int timeoutMs) {
