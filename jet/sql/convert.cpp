@@ -20,10 +20,34 @@ Status Overflow(const Column& column) {
   return Status::InvalidArgument("numeric field overflow in column '" + column.name + "'");
 }
 
+// An unsigned integer below 2^96 (a Decimal's magnitude), in two words:
+// 32-bit targets have no 128-bit integer type.
+struct Magnitude {
+  std::uint64_t high = 0, low = 0;  // value = high * 2^64 + low; high < 2^32
+
+  bool IsZero() const { return high == 0 && low == 0; }
+  bool FitsIn64() const { return high == 0; }
+  // False when the result would reach 2^96.
+  bool MultiplyAdd(std::uint32_t factor, std::uint32_t addend) {
+    const std::uint64_t l0 = (low & 0xFFFFFFFF) * factor + addend;
+    const std::uint64_t l1 = (low >> 32) * factor + (l0 >> 32);
+    const std::uint64_t h = high * factor + (l1 >> 32);
+    low = (l1 << 32) | (l0 & 0xFFFFFFFF);
+    high = h;
+    return high < (std::uint64_t{1} << 32);
+  }
+  bool Increment() {
+    if (++low == 0) ++high;
+    return high < (std::uint64_t{1} << 32);
+  }
+  bool operator>=(const Magnitude& o) const { return high != o.high ? high > o.high : low >= o.low; }
+  bool IsOdd() const { return low & 1; }
+};
+
 // A decimal number as written ("-12.5", "3e4"), rescaled to `scale` digits
 // after the point with half-to-even rounding.  False when malformed or when
 // the magnitude reaches 2^96.
-bool ScaledFromText(const std::string& text, int scale, bool* negative, unsigned __int128* magnitude) {
+bool ScaledFromText(const std::string& text, int scale, bool* negative, Magnitude* magnitude) {
   std::size_t i = 0;
   *negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) *negative = text[i++] == '-';
@@ -56,11 +80,10 @@ bool ScaledFromText(const std::string& text, int scale, bool* negative, unsigned
   int shift = scale + exponent - point_shift;  // power of ten to apply to `digits`
   if (shift < -60 || shift > 60) {
     if (shift > 60 && digits.find_first_not_of('0') != std::string::npos) return false;
-    *magnitude = 0;
+    *magnitude = Magnitude{};
     return true;
   }
-  const unsigned __int128 kLimit = static_cast<unsigned __int128>(1) << 96;
-  unsigned __int128 value = 0;
+  Magnitude value;
   std::size_t keep = digits.size();
   int dropped_first = -1;     // first dropped digit, for rounding
   bool dropped_rest = false;  // any non-zero digit after it
@@ -74,16 +97,12 @@ bool ScaledFromText(const std::string& text, int scale, bool* negative, unsigned
     dropped_rest = dropped.find_first_not_of('0', 1) != std::string::npos;
     shift = 0;
   }
-  for (std::size_t k = 0; k < keep; ++k) {
-    value = value * 10 + (digits[k] - '0');
-    if (value >= kLimit) return false;
-  }
-  for (int k = 0; k < shift; ++k) {
-    value *= 10;
-    if (value >= kLimit) return false;
-  }
-  if (dropped_first > 5 || (dropped_first == 5 && (dropped_rest || (value & 1)))) ++value;
-  if (value >= kLimit) return false;
+  for (std::size_t k = 0; k < keep; ++k)
+    if (!value.MultiplyAdd(10, digits[k] - '0')) return false;
+  for (int k = 0; k < shift; ++k)
+    if (!value.MultiplyAdd(10, 0)) return false;
+  if (dropped_first > 5 || (dropped_first == 5 && (dropped_rest || value.IsOdd())))
+    if (!value.Increment()) return false;
   *magnitude = value;
   return true;
 }
@@ -108,7 +127,7 @@ bool NumberText(const Literal& literal, std::string* text) {
     trimmed.erase(0, trimmed.find_first_not_of(' ') == std::string::npos ? trimmed.size()
                                                                          : trimmed.find_first_not_of(' '));
     bool negative;
-    unsigned __int128 ignored;
+    Magnitude ignored;
     if (!ScaledFromText(trimmed, 0, &negative, &ignored)) return false;
     *text = trimmed;
     return true;
@@ -121,10 +140,10 @@ Status ToInteger(const Literal& literal, const Column& column, long long low, lo
   std::string text;
   if (!NumberText(literal, &text)) return Mismatch(column);
   bool negative;
-  unsigned __int128 magnitude;
+  Magnitude magnitude;
   if (!ScaledFromText(text, 0, &negative, &magnitude)) return Overflow(column);
-  if (magnitude > static_cast<unsigned __int128>(1) << 62) return Overflow(column);
-  const long long value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+  if (!magnitude.FitsIn64() || magnitude.low > (std::uint64_t{1} << 62)) return Overflow(column);
+  const long long value = negative ? -static_cast<long long>(magnitude.low) : static_cast<long long>(magnitude.low);
   if (value < low || value > high) return Overflow(column);
   *out = static_cast<std::int64_t>(value);
   return Status::Ok();
@@ -149,11 +168,12 @@ Status ToCurrency(const Literal& literal, const Column& column, Value* out) {
   std::string text;
   if (!NumberText(literal, &text)) return Mismatch(column);
   bool negative;
-  unsigned __int128 magnitude;
+  Magnitude magnitude;
   if (!ScaledFromText(text, 4, &negative, &magnitude)) return Overflow(column);
-  if (magnitude > (static_cast<unsigned __int128>(1) << 63) - (negative ? 0 : 1)) return Overflow(column);
-  const std::int64_t scaled = negative ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(magnitude))
-                                       : static_cast<std::int64_t>(magnitude);
+  const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
+  if (!magnitude.FitsIn64() || magnitude.low > limit) return Overflow(column);
+  const std::int64_t scaled = negative ? static_cast<std::int64_t>(0 - magnitude.low)
+                                       : static_cast<std::int64_t>(magnitude.low);
   *out = Currency{scaled};
   return Status::Ok();
 }
@@ -164,13 +184,15 @@ Status ToDecimal(const Literal& literal, const Column& column, Value* out) {
   Decimal d;
   d.precision = column.precision ? column.precision : 18;
   d.scale = column.scale;
-  unsigned __int128 magnitude;
+  Magnitude magnitude;
   if (!ScaledFromText(text, d.scale, &d.negative, &magnitude)) return Overflow(column);
-  unsigned __int128 limit = 1;
-  for (int i = 0; i < d.precision && i < 28; ++i) limit *= 10;
+  Magnitude limit;
+  limit.low = 1;
+  for (int i = 0; i < d.precision && i < 28; ++i) limit.MultiplyAdd(10, 0);
   if (magnitude >= limit) return Overflow(column);
-  if (magnitude == 0) d.negative = false;
-  for (int i = 0; i < 3; ++i) d.magnitude[i] = static_cast<std::uint32_t>(magnitude >> (32 * i));
+  if (magnitude.IsZero()) d.negative = false;
+  d.magnitude = {static_cast<std::uint32_t>(magnitude.low), static_cast<std::uint32_t>(magnitude.low >> 32),
+                 static_cast<std::uint32_t>(magnitude.high)};
   *out = d;
   return Status::Ok();
 }
@@ -215,9 +237,9 @@ Status ToBoolean(const Literal& literal, const Column& column, Value* out) {
   std::string text;
   if (!NumberText(literal, &text)) return Mismatch(column);
   bool negative;
-  unsigned __int128 magnitude;
+  Magnitude magnitude;
   if (!ScaledFromText(text, 4, &negative, &magnitude)) return Overflow(column);
-  *out = magnitude != 0;
+  *out = !magnitude.IsZero();
   return Status::Ok();
 }
 

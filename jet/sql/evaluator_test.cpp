@@ -6,6 +6,7 @@
 
 #include "jet/sql/convert.h"
 #include "jet/sql/parser.h"
+#include "jet/sql/value_text.h"
 
 namespace jet::sql {
 namespace {
@@ -27,6 +28,11 @@ TableDef PeopleTable() {
   add("Born", ColumnType::kDateTime, 8);
   add("Member", ColumnType::kBoolean);
   add("Fee", ColumnType::kCurrency, 8);
+  add("Amount", ColumnType::kNumeric, 17);
+  t.columns.back().precision = 10;
+  t.columns.back().scale = 2;
+  add("Huge", ColumnType::kNumeric, 17);
+  t.columns.back().precision = 28;
   return t;
 }
 
@@ -45,7 +51,7 @@ std::string Eval(const std::string& where, const Row& row) {
 }
 
 const Row kAnn = {std::int64_t{7}, std::string("Ann"), std::monostate{}, DateTime{36526}, true,
-                  Currency{125000}};
+                  Currency{125000}, std::monostate{}, std::monostate{}};
 
 TEST(PredicateTest, ComparisonsAndLogic) {
   struct Case {
@@ -142,6 +148,10 @@ TEST(ConvertLiteralTest, ValuesBecomeTheColumnsType) {
   EXPECT_EQ(std::get<Currency>(v).scaled, 10000);
   ASSERT_EQ(Convert("1.00015", "Fee", &v), "ok");
   EXPECT_EQ(std::get<Currency>(v).scaled, 10002);
+  ASSERT_EQ(Convert("-123.456", "Amount", &v), "ok");
+  EXPECT_EQ(FormatValue(v), "-123.46");
+  ASSERT_EQ(Convert("9999999999999999999999999999", "Huge", &v), "ok");  // 28 digits: all three words
+  EXPECT_EQ(FormatValue(v), "9999999999999999999999999999");
   ASSERT_EQ(Convert("'2020-02-29 12:00:00'", "Born", &v), "ok");
   EXPECT_DOUBLE_EQ(std::get<DateTime>(v).days, 43890.5);
   ASSERT_EQ(Convert("NULL", "Member", &v), "ok");
@@ -167,6 +177,8 @@ TEST(ConvertLiteralTest, RefusalsNameTheColumn) {
       {"True", "Name", "data type mismatch"},
       {"'tomorrow'", "Born", "data type mismatch"},
       {"922337203685477.5808", "Fee", "overflow"},
+      {"100000000", "Amount", "overflow"},  // 11 digits with the scale; precision 10
+      {"79228162514264337593543950336", "Huge", "overflow"},
   };
   for (const Case& c : cases) {
     const std::string message = Convert(c.literal, c.column, &v);
