@@ -306,7 +306,7 @@ Status Database::Impl::AssignAutoNumbers(const TableDef& t, Row* row) {
 
 LongValueWriter& Database::Impl::LongValues(const TableDef& t) {
   WriteHints& h = hints[t.tdef_page];
-  if (!h.long_values) h.long_values = std::make_unique<LongValueWriter>(*pages, t.used_pages);
+  if (!h.long_values) h.long_values = std::make_unique<LongValueWriter>(*pages);
   return *h.long_values;
 }
 

@@ -5,7 +5,6 @@
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
-#include "jet/usage_map.h"
 
 namespace jet {
 namespace {
@@ -77,19 +76,6 @@ std::size_t LongValueWriter::max_single() const {
 
 Status LongValueWriter::Place(const std::vector<std::uint8_t>& row, RowId* id) {
   const DataPageLayout layout = DataPageLayout::For(pages_.jet_version());
-  if (!candidates_loaded_) {
-    candidates_loaded_ = true;
-    std::vector<std::uint32_t> owned;
-    JET_RETURN_IF_ERROR(ReadUsageMap(pages_, table_pages_, &owned));
-    for (std::uint32_t p : owned) {
-      PageBytes page;
-      JET_RETURN_IF_ERROR(pages_.ReadPage(p, &page));
-      if ((*page)[0] == 0x01 && Get32(page->data() + layout.owner) == kLvalOwner &&
-          DataPageFreeSpace(*page) >= 64) {
-        candidates_.push_back(p);
-      }
-    }
-  }
   for (std::size_t k = 0; k < candidates_.size();) {
     const std::uint32_t p = candidates_[k];
     PageBytes page;
@@ -129,7 +115,6 @@ Status LongValueWriter::Place(const std::vector<std::uint8_t>& row, RowId* id) {
     return Status::InvalidArgument("long value part of " + std::to_string(row.size()) + " bytes does not fit a page");
   }
   JET_RETURN_IF_ERROR(pages_.WritePage(p, std::move(out)));
-  JET_RETURN_IF_ERROR(UpdateUsageMap(pages_, table_pages_, p, true));
   candidates_.push_back(p);
   *id = RowId{p, 0};
   return Status::Ok();

@@ -32,12 +32,13 @@ constexpr std::uint8_t kLongValueChain = 0x00;
 Status ReadLongValue(PageSource& pages, const std::uint8_t* field, std::size_t size,
                      const std::string& where, std::vector<std::uint8_t>* value);
 
-// Writes long values of one table; remembers LVAL pages with room so that
-// values of one statement share pages.
+// Writes long values of one table; remembers LVAL pages with room (those it
+// filled and those it freed rows on) so that values share pages and freed
+// space is used again.  LVAL pages are in no usage map: Access keeps them
+// out of the table's map, and readers warn about them there.
 class LongValueWriter {
  public:
-  // `table_pages`: the table's page map, which LVAL pages it uses join.
-  LongValueWriter(PageSource& pages, RowId table_pages) : pages_(pages), table_pages_(table_pages) {}
+  explicit LongValueWriter(PageSource& pages) : pages_(pages) {}
 
   // The field for `value`, inline when `allow_inline`, else on LVAL pages.
   Status Write(const std::vector<std::uint8_t>& value, bool allow_inline, std::vector<std::uint8_t>* field);
@@ -51,9 +52,7 @@ class LongValueWriter {
   Status Place(const std::vector<std::uint8_t>& row, RowId* id);
 
   PageSource& pages_;
-  RowId table_pages_;
-  std::vector<std::uint32_t> candidates_;  // LVAL pages that had room
-  bool candidates_loaded_ = false;
+  std::vector<std::uint32_t> candidates_;  // LVAL pages that had room; checked before use
 };
 
 }  // namespace jet

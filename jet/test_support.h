@@ -7,6 +7,10 @@
 
 #include "jet/value.h"
 
+namespace jet {
+class Database;
+}
+
 namespace jet::testing {
 
 // ../shared/jet-samples from the repository root, or "" when missing (the
@@ -29,6 +33,11 @@ std::vector<CsvRow> ParseCsv(const std::string& text);
 // A fresh copy of `source` in a temporary directory; its path.
 std::string CopyToTemp(const std::string& source, const std::string& name);
 std::string TempPath(const std::string& name);
+
+// Compares every row of `table` in `db` with what mdb-export (and mdb-count)
+// read from `file`, cell by cell, numbers as numbers, rows in any order.
+// "" when they agree, else the first difference.
+std::string CompareWithMdbExport(Database& db, const std::string& file, const std::string& table);
 
 // A day count since 1899-12-30 as "%Y-%m-%d %H:%M:%S".
 std::string FormatDate(double days);
