@@ -72,7 +72,20 @@ int RecordCount(const RecordSet& recordSet);
 int MoveFirst(RecordSet& recordSet);
 // 1 also for the move from the last record onto the end position.
 int MoveNext(RecordSet& recordSet);
-// Always sets `value`: the current record's column as text, or "".
+// Always sets `value`: the current record's column as text, or "".  Column
+// names ignore letter case.  Forms of the values:
+//   NULL ""; Yes/No "TRUE" / "FALSE"; Byte, Integer, Long (the AutoNumber
+//   ID) decimal digits with "-" when negative;
+//   Currency, Decimal: exact decimal, no exponent, trailing zeros of the
+//     fraction dropped ("12.5", "3", "-0.0001");
+//   Single, Double: the shortest text that reads back as the same number
+//     (a Single as a 32-bit float): "3.14", "0.1", "1e+20";
+//   Date/Time "%Y-%m-%d %H:%M:%S" ("2020-02-29 13:14:15");
+//   Replication ID "{12345678-1234-5678-9ABC-DEF001234567}", upper case;
+//   Binary, OLE Object: upper-case hex digits, two per byte ("0A1BFF");
+//   texts themselves.
+// The engine backend takes these forms from jet::FormatValue, the one place
+// that decides them (jetsql prints the same).
 int ReadFieldText(RecordSet& recordSet, const Text& column, Text& value);
 void CloseRecordSet(RecordSet& recordSet);
 int CloseConnection(DBConnection& connection);
