@@ -4,6 +4,7 @@ columns, context menu)."""
 
 import os
 import sys
+import subprocess
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -27,6 +28,26 @@ def setUpModule():
 def tearDownModule():
     if desktop:
         desktop.stop()
+
+
+WINDOWS_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+                "oleaut32.dll", "shell32.dll", "user32.dll"}
+
+
+class ShippedProgramTest(unittest.TestCase):
+    """The program as shipped: i686, GUI subsystem, only Windows' own DLLs."""
+
+    def test_executable_is_a_static_32_bit_gui_program(self):
+        exe = os.path.join(os.environ["NORVANE_WINDOWS_BUILD"], "app", "norvane.exe")
+        if not os.path.exists(exe):
+            self.fail("no shipped program at " + exe)
+        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True,
+                              check=True, timeout=60).stdout
+        self.assertRegex(dump, r"Magic\s+010b\s+\(PE32\)")
+        self.assertRegex(dump, r"Subsystem\s+00000002\s+\(Windows GUI\)")
+        dlls = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line}
+        self.assertTrue(dlls)
+        self.assertLessEqual(dlls, WINDOWS_DLLS)
 
 
 class AdoProgramTest(unittest.TestCase):
