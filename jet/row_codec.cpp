@@ -346,10 +346,18 @@ Status CheckValue(const Column& c, Value* v) {
         dec.precision = c.precision;
         dec.scale = c.scale;
         dec.negative = i < 0;
-        unsigned __int128 m = i < 0 ? (unsigned __int128)(-(i + 1)) + 1 : (unsigned __int128)i;
-        for (int k = 0; k < c.scale; ++k) m *= 10;
-        if (m >> 96) return Status::InvalidArgument("value out of range for column " + c.name);
-        dec.magnitude = {std::uint32_t(m), std::uint32_t(m >> 32), std::uint32_t(m >> 64)};
+        std::uint64_t m = i < 0 ? std::uint64_t(-(i + 1)) + 1 : std::uint64_t(i);
+        dec.magnitude = {std::uint32_t(m), std::uint32_t(m >> 32), 0};
+        // Scale up by ten per decimal place, word by word (no 128-bit type on every target).
+        for (int k = 0; k < c.scale; ++k) {
+          std::uint64_t carry = 0;
+          for (auto& word : dec.magnitude) {
+            std::uint64_t x = std::uint64_t(word) * 10 + carry;
+            word = std::uint32_t(x);
+            carry = x >> 32;
+          }
+          if (carry) return Status::InvalidArgument("value out of range for column " + c.name);
+        }
         *v = dec;
         return Status::Ok();
       }
