@@ -647,6 +647,8 @@ TEST_F(WithNotes, DeleteFromTheMenuAndTheButton) {
   EXPECT_EQ(w().编辑框_标题.GetText(), "");
   EXPECT_EQ(w().标签1.GetText(), "https://example.org/a&b");  // the caption stays
   EXPECT_EQ(w().超级列表框.SelectedIndex(), -1);
+  EXPECT_EQ(window->selection().selectedRow, 0);  // a right click is no left click
+  EXPECT_EQ(window->selection().id, "5");
 
   // A second delete without a new selection.
   ExpectMessage(Press(w().按钮5), "未选中任何内容，删除失败！", kError);
@@ -655,6 +657,12 @@ TEST_F(WithNotes, DeleteFromTheMenuAndTheButton) {
   EXPECT_EQ(ListedIds(), (std::vector<Text>{"5"}));
   EXPECT_EQ(Stored().size(), 1u);
   EXPECT_EQ(Stored()[0][0], "5");
+
+  // Deleted meanwhile by someone else: the note is gone either way.
+  Execute("delete from 知识点 where ID=5");
+  ClickRow(0);
+  ExpectMessage(Press(w().按钮5), "成功删除！", kInfo);
+  EXPECT_EQ(w().超级列表框.RowCount(), 0);
 }
 
 // The window on the demo database after clicking a note, saved for a look
