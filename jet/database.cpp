@@ -99,6 +99,7 @@ struct Database::Impl {
   std::vector<CatalogEntry> catalog;
   std::uint64_t loaded_generation = 0;
   bool catalog_loaded = false;
+  std::uint32_t catalog_rows = 0;  // MSysObjects' row count when the catalog was loaded
   enum class Txn { kNone, kRead, kWrite } txn = Txn::kNone;
   std::unique_ptr<IndexMaintainer> indexes;
   std::map<std::uint32_t, WriteHints> hints;  // by tdef page
@@ -196,6 +197,7 @@ Status Database::Impl::LoadCatalog() {
     entries[i].table = std::move(def);
   }
   catalog = std::move(entries);
+  catalog_rows = msys->row_count;
   catalog_loaded = true;
   loaded_generation = pager->generation();
   return Status::Ok();
@@ -450,9 +452,24 @@ Status Database::BeginWrite() {
 
 Status Database::Commit() {
   if (impl_->txn != Impl::Txn::kWrite) return Status::InvalidArgument("no write transaction to commit");
+  // Our own row writes leave the catalog as it was; a new table adds a row
+  // to MSysObjects.  Keeping the catalog across our commits saves reloading
+  // it after every statement.
+  bool catalog_kept = false;
+  PageBytes page;
+  if (impl_->catalog_loaded && impl_->pages->ReadPage(kCatalogPage, &page).ok()) {
+    const TdefLayout tl = TdefLayout::For(impl_->definition.info.jet_version);
+    catalog_kept = Get32(page->data() + tl.row_count) == impl_->catalog_rows &&
+                   impl_->loaded_generation == impl_->pager->generation();
+  }
   impl_->txn = Impl::Txn::kNone;
   Status s = impl_->pager->Commit();
-  if (!s.ok()) impl_->hints.clear();
+  if (!s.ok()) {
+    impl_->hints.clear();
+    impl_->catalog_loaded = false;
+    return s;
+  }
+  if (catalog_kept) impl_->loaded_generation = impl_->pager->generation();
   return s;
 }
 
