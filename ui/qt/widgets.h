@@ -19,7 +19,7 @@ namespace ui::qt {
 
 QColor ToQColor(Colour colour, const QPalette& palette);
 
-// Gives the edit boxes the colours of the description: white background,
+// Gives the edit boxes their colours: white background,
 // the text colour, and the selection drawn the same with and without focus.
 void SetEditColours(QWidget& box, Colour textColour, bool keepSelectionVisible);
 
