@@ -30,7 +30,7 @@ install_windows_build() {
 
 # Independent readers and the GUI test environment.
 install_test_tools() {
-  apt_install mdbtools sqlite3 time nodejs npm xvfb xauth x11-utils xdotool imagemagick \
+  apt_install mdbtools sqlite3 time xvfb xauth x11-utils xdotool imagemagick \
               fonts-wqy-microhei locales
   # The Wine tests run the x86-64 build of the Windows program: machines of
   # this kind cannot execute 32-bit code, so 32-bit Wine cannot start here.
@@ -39,6 +39,8 @@ install_test_tools() {
     $SUDO sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
     $SUDO locale-gen >/dev/null
   fi
+  # Node may come from elsewhere than Debian (then Debian's npm conflicts with it).
+  command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
   if [ -f tests/node/package.json ] && [ ! -d tests/node/node_modules/mdb-reader ]; then
     (cd tests/node && npm ci --no-audit --no-fund --loglevel=error)
   fi
