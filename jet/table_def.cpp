@@ -55,7 +55,7 @@ Status ReadRealIndex(Cursor& c, bool jet3, RealIndex* ri) {
   for (int k = 0; k < 10; ++k) {
     std::uint16_t num = c.U16("index column number");
     std::uint8_t order = c.U8("index column order");
-    if (c.ok() && num != 0xFFFF) ri->columns.push_back(IndexColumn{num, -1, order != 0x02});
+    if (c.ok() && num != 0xFFFF) ri->columns.push_back(IndexColumn{num, -1, order == 0x01});
   }
   ri->used_pages = PointerToRowId(c.U32("index usage map"));
   ri->first_page = c.U32("index first page");
