@@ -127,27 +127,27 @@ Status AppendName(std::vector<std::uint8_t>* b, const std::string& name) {
 //   the column names, 52 per real index, 28 per logical index, the index
 //   names, and per long-value column its number and two page maps, ended by
 //   FF FF and eight zero bytes.
-Status BuildTdef(const TdefSpec& spec, std::vector<std::uint8_t>* page) {
+Status BuildTdef(const TdefSpec& design, std::vector<std::uint8_t>* page) {
   std::vector<std::uint8_t> b(0x3F, 0);
   b[0] = 0x02;
   b[1] = 0x01;
   Put32(&b[0x0C], kTdefStamp);
   b[0x18] = 0x01;
-  b[0x28] = spec.table_type;
+  b[0x28] = design.table_type;
   std::uint16_t vars = 0;
-  for (const ColDef& c : spec.columns) vars += IsFixed(c.type) ? 0 : 1;
-  Put16(&b[0x29], static_cast<std::uint16_t>(spec.columns.size()));
+  for (const ColDef& c : design.columns) vars += IsFixed(c.type) ? 0 : 1;
+  Put16(&b[0x29], static_cast<std::uint16_t>(design.columns.size()));
   Put16(&b[0x2B], vars);
-  Put16(&b[0x2D], static_cast<std::uint16_t>(spec.columns.size()));
-  Put32(&b[0x2F], static_cast<std::uint32_t>(spec.logicals.size()));
-  Put32(&b[0x33], static_cast<std::uint32_t>(spec.reals.size()));
-  Put32(&b[0x37], spec.used_map);
-  Put32(&b[0x3B], spec.free_map);
-  for (std::size_t i = 0; i < spec.reals.size(); ++i) b.insert(b.end(), 12, 0);
+  Put16(&b[0x2D], static_cast<std::uint16_t>(design.columns.size()));
+  Put32(&b[0x2F], static_cast<std::uint32_t>(design.logicals.size()));
+  Put32(&b[0x33], static_cast<std::uint32_t>(design.reals.size()));
+  Put32(&b[0x37], design.used_map);
+  Put32(&b[0x3B], design.free_map);
+  for (std::size_t i = 0; i < design.reals.size(); ++i) b.insert(b.end(), 12, 0);
 
   std::vector<const ColDef*> order;
-  for (const ColDef& c : spec.columns) order.push_back(&c);
-  if (spec.sort_names) {
+  for (const ColDef& c : design.columns) order.push_back(&c);
+  if (design.sort_names) {
     std::stable_sort(order.begin(), order.end(), [](const ColDef* x, const ColDef* y) {
       std::string a = x->name, c = y->name;
       std::transform(a.begin(), a.end(), a.begin(), [](unsigned char ch) { return std::tolower(ch); });
@@ -170,7 +170,7 @@ Status BuildTdef(const TdefSpec& spec, std::vector<std::uint8_t>* page) {
     Append16(&b, c->size);
   }
   for (const ColDef* c : order) JET_RETURN_IF_ERROR(AppendName(&b, c->name));
-  for (const RealDef& r : spec.reals) {
+  for (const RealDef& r : design.reals) {
     Append32(&b, kTdefStamp);
     for (std::size_t k = 0; k < 10; ++k) {
       Append16(&b, k < r.columns.size() ? r.columns[k] : 0xFFFF);
@@ -182,8 +182,8 @@ Status BuildTdef(const TdefSpec& spec, std::vector<std::uint8_t>* page) {
     b.push_back(r.flags);
     b.insert(b.end(), 5, 0);
   }
-  for (std::size_t i = 0; i < spec.logicals.size(); ++i) {
-    const LogicalDef& l = spec.logicals[i];
+  for (std::size_t i = 0; i < design.logicals.size(); ++i) {
+    const LogicalDef& l = design.logicals[i];
     Append32(&b, kTdefStamp);
     Append32(&b, static_cast<std::uint32_t>(i));
     Append32(&b, l.real);
@@ -195,14 +195,14 @@ Status BuildTdef(const TdefSpec& spec, std::vector<std::uint8_t>* page) {
     b.push_back(l.type);
     Append32(&b, 0);
   }
-  for (const LogicalDef& l : spec.logicals) JET_RETURN_IF_ERROR(AppendName(&b, l.name));
+  for (const LogicalDef& l : design.logicals) JET_RETURN_IF_ERROR(AppendName(&b, l.name));
   std::size_t lv = 0;
   for (const ColDef* c : order) {
     if (c->type != ColumnType::kMemo && c->type != ColumnType::kOle) continue;
-    if (lv >= spec.long_value_maps.size()) break;
+    if (lv >= design.long_value_maps.size()) break;
     Append16(&b, c->number);
-    Append32(&b, spec.long_value_maps[lv].first);
-    Append32(&b, spec.long_value_maps[lv].second);
+    Append32(&b, design.long_value_maps[lv].first);
+    Append32(&b, design.long_value_maps[lv].second);
     ++lv;
   }
   Append16(&b, 0xFFFF);
@@ -300,7 +300,7 @@ std::vector<std::uint8_t> DefinitionPage(double created) {
 struct SystemTable {
   std::string name;
   std::uint32_t tdef_page;
-  TdefSpec spec;
+  TdefSpec design;
 };
 
 ColDef Col(const char* name, ColumnType type, std::uint8_t flags, std::uint16_t size) {
@@ -313,7 +313,7 @@ std::vector<SystemTable> SystemTables() {
   using T = ColumnType;
   std::vector<SystemTable> t(4);
   t[0].name = "MSysObjects";
-  t[0].spec.columns = {Col("Id", T::kLong, 0x13, 4),          Col("ParentId", T::kLong, 0x13, 4),
+  t[0].design.columns = {Col("Id", T::kLong, 0x13, 4),          Col("ParentId", T::kLong, 0x13, 4),
                        Col("Name", T::kText, 0x12, 510),      Col("Type", T::kInteger, 0x13, 2),
                        Col("DateCreate", T::kDateTime, 0x13, 8), Col("DateUpdate", T::kDateTime, 0x13, 8),
                        Col("Owner", T::kBinary, 0x32, 510),   Col("Flags", T::kLong, 0x13, 4),
@@ -322,41 +322,41 @@ std::vector<SystemTable> SystemTables() {
                        Col("RmtInfoLong", T::kOle, 0x12, 0),  Col("Lv", T::kOle, 0x12, 0),
                        Col("LvProp", T::kOle, 0x12, 0),       Col("LvModule", T::kOle, 0x12, 0),
                        Col("LvExtra", T::kOle, 0x12, 0)};
-  t[0].spec.reals = {RealDef{{1, 2}, 0x81}, RealDef{{0}, 0x81}};
-  t[0].spec.logicals = {LogicalDef{"Id", 1, 1}, LogicalDef{"ParentIdName", 0, 0}};
+  t[0].design.reals = {RealDef{{1, 2}, 0x81}, RealDef{{0}, 0x81}};
+  t[0].design.logicals = {LogicalDef{"Id", 1, 1}, LogicalDef{"ParentIdName", 0, 0}};
   t[1].name = "MSysACEs";
-  t[1].spec.columns = {Col("ObjectId", T::kLong, 0x13, 4), Col("SID", T::kBinary, 0x32, 510),
+  t[1].design.columns = {Col("ObjectId", T::kLong, 0x13, 4), Col("SID", T::kBinary, 0x32, 510),
                        Col("ACM", T::kLong, 0x13, 4), Col("FInheritable", T::kBoolean, 0x13, 1)};
-  t[1].spec.reals = {RealDef{{0}, 0x88}};
-  t[1].spec.logicals = {LogicalDef{"ObjectId", 0, 0}};
+  t[1].design.reals = {RealDef{{0}, 0x88}};
+  t[1].design.logicals = {LogicalDef{"ObjectId", 0, 0}};
   t[2].name = "MSysQueries";
-  t[2].spec.columns = {Col("ObjectId", T::kLong, 0x13, 4), Col("Attribute", T::kByte, 0x13, 1),
+  t[2].design.columns = {Col("ObjectId", T::kLong, 0x13, 4), Col("Attribute", T::kByte, 0x13, 1),
                        Col("Order", T::kBinary, 0x12, 510), Col("Name1", T::kText, 0x12, 510),
                        Col("Name2", T::kText, 0x12, 510), Col("Expression", T::kMemo, 0x12, 0),
                        Col("Flag", T::kInteger, 0x13, 2), Col("LvExtra", T::kLong, 0x13, 4)};
-  t[2].spec.reals = {RealDef{{0, 1}, 0x81}};
-  t[2].spec.logicals = {LogicalDef{"ObjectIdAttribute", 0, 1}};
+  t[2].design.reals = {RealDef{{0, 1}, 0x81}};
+  t[2].design.logicals = {LogicalDef{"ObjectIdAttribute", 0, 1}};
   t[3].name = "MSysRelationships";
-  t[3].spec.columns = {Col("szRelationship", T::kText, 0x12, 510), Col("grbit", T::kLong, 0x13, 4),
+  t[3].design.columns = {Col("szRelationship", T::kText, 0x12, 510), Col("grbit", T::kLong, 0x13, 4),
                        Col("ccolumn", T::kLong, 0x13, 4), Col("icolumn", T::kLong, 0x13, 4),
                        Col("szObject", T::kText, 0x12, 510), Col("szColumn", T::kText, 0x12, 510),
                        Col("szReferencedObject", T::kText, 0x12, 510),
                        Col("szReferencedColumn", T::kText, 0x12, 510)};
-  t[3].spec.reals = {RealDef{{0}, 0x82}, RealDef{{4}, 0x82}, RealDef{{6}, 0x82}};
-  t[3].spec.logicals = {LogicalDef{"szObject", 1, 0}, LogicalDef{"szReferencedObject", 2, 0},
+  t[3].design.reals = {RealDef{{0}, 0x82}, RealDef{{4}, 0x82}, RealDef{{6}, 0x82}};
+  t[3].design.logicals = {LogicalDef{"szObject", 1, 0}, LogicalDef{"szReferencedObject", 2, 0},
                         LogicalDef{"szRelationship", 0, 0}};
   for (std::uint32_t i = 0; i < 4; ++i) {
     t[i].tdef_page = 2 + i;
-    t[i].spec.table_type = kSystemTable;
-    t[i].spec.sort_names = true;
-    LayOut(&t[i].spec.columns);
+    t[i].design.table_type = kSystemTable;
+    t[i].design.sort_names = true;
+    LayOut(&t[i].design.columns);
   }
   return t;
 }
 
-int LongValueColumns(const TdefSpec& spec) {
+int LongValueColumns(const TdefSpec& design) {
   int n = 0;
-  for (const ColDef& c : spec.columns) n += (c.type == ColumnType::kMemo || c.type == ColumnType::kOle);
+  for (const ColDef& c : design.columns) n += (c.type == ColumnType::kMemo || c.type == ColumnType::kOle);
   return n;
 }
 
@@ -368,14 +368,14 @@ Status SkeletonPages(double created, std::vector<std::vector<std::uint8_t>>* pag
   std::uint32_t leaf = kFirstLeaf;
   std::vector<std::vector<std::uint8_t>> leaves;
   for (SystemTable& t : tables) {
-    t.spec.used_map = maps.Add({});
-    t.spec.free_map = maps.Add({});
-    for (int i = 0; i < LongValueColumns(t.spec); ++i) {
+    t.design.used_map = maps.Add({});
+    t.design.free_map = maps.Add({});
+    for (int i = 0; i < LongValueColumns(t.design); ++i) {
       std::uint32_t used = maps.Add({});
       std::uint32_t free = maps.Add({});
-      t.spec.long_value_maps.emplace_back(used, free);
+      t.design.long_value_maps.emplace_back(used, free);
     }
-    for (RealDef& r : t.spec.reals) {
+    for (RealDef& r : t.design.reals) {
       r.root = leaf++;
       r.used_map = maps.Add({r.root});
       leaves.push_back(EmptyLeaf(t.tdef_page));
@@ -394,7 +394,7 @@ Status SkeletonPages(double created, std::vector<std::vector<std::uint8_t>>* pag
       return Status::NotSupported("page map does not fit");
     }
   }
-  for (const SystemTable& t : tables) JET_RETURN_IF_ERROR(BuildTdef(t.spec, &(*pages)[t.tdef_page]));
+  for (const SystemTable& t : tables) JET_RETURN_IF_ERROR(BuildTdef(t.design, &(*pages)[t.tdef_page]));
   JET_RETURN_IF_ERROR(maps.Build(&(*pages)[kMapPage]));
   for (std::size_t i = 0; i < leaves.size(); ++i) (*pages)[kFirstLeaf + i] = std::move(leaves[i]);
   return Status::Ok();
@@ -488,18 +488,18 @@ Status CreateDatabase(const std::string& path) {
 
 namespace {
 
-Status CheckSpec(Database& db, const TableSpec& spec) {
-  if (spec.name.empty() || spec.name.size() > 192) return Status::InvalidArgument("table name empty or too long");
+Status CheckSpec(Database& db, const TableSpec& design) {
+  if (design.name.empty() || design.name.size() > 192) return Status::InvalidArgument("table name empty or too long");
   std::shared_ptr<const TableDef> existing;
-  if (db.GetTable(spec.name, &existing).ok()) return Status::InvalidArgument("table " + spec.name + " exists already");
-  if (spec.columns.empty() || spec.columns.size() > 255) {
-    return Status::InvalidArgument("table " + spec.name + ": 1 to 255 columns");
+  if (db.GetTable(design.name, &existing).ok()) return Status::InvalidArgument("table " + design.name + " exists already");
+  if (design.columns.empty() || design.columns.size() > 255) {
+    return Status::InvalidArgument("table " + design.name + ": 1 to 255 columns");
   }
-  for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-    const ColumnSpec& c = spec.columns[i];
+  for (std::size_t i = 0; i < design.columns.size(); ++i) {
+    const ColumnSpec& c = design.columns[i];
     if (c.name.empty() || c.name.size() > 192) return Status::InvalidArgument("column name empty or too long");
     for (std::size_t j = 0; j < i; ++j) {
-      if (EqualsIgnoreCase(spec.columns[j].name, c.name)) return Status::InvalidArgument("column " + c.name + " given twice");
+      if (EqualsIgnoreCase(design.columns[j].name, c.name)) return Status::InvalidArgument("column " + c.name + " given twice");
     }
     if (c.autonumber && c.type != ColumnType::kLong) {
       return Status::InvalidArgument("column " + c.name + ": only a Long column can be an AutoNumber");
@@ -509,10 +509,10 @@ Status CheckSpec(Database& db, const TableSpec& spec) {
     }
     if (c.type == ColumnType::kNumeric) return Status::NotSupported("column " + c.name + ": creating Decimal columns");
   }
-  for (const std::string& k : spec.primary_key) {
-    auto it = std::find_if(spec.columns.begin(), spec.columns.end(),
+  for (const std::string& k : design.primary_key) {
+    auto it = std::find_if(design.columns.begin(), design.columns.end(),
                            [&](const ColumnSpec& c) { return EqualsIgnoreCase(c.name, k); });
-    if (it == spec.columns.end()) return Status::InvalidArgument("primary key column " + k + " is not a column");
+    if (it == design.columns.end()) return Status::InvalidArgument("primary key column " + k + " is not a column");
     if (!KeyTypeSupported(it->type)) {
       return Status::NotSupported("primary key on column " + k +
                                   ": this engine keeps keys of numeric and date columns only");
@@ -521,10 +521,10 @@ Status CheckSpec(Database& db, const TableSpec& spec) {
   return Status::Ok();
 }
 
-std::vector<ColDef> UserColumns(const TableSpec& spec) {
+std::vector<ColDef> UserColumns(const TableSpec& design) {
   std::vector<ColDef> cols;
-  for (const ColumnSpec& c : spec.columns) {
-    const bool pk = std::any_of(spec.primary_key.begin(), spec.primary_key.end(),
+  for (const ColumnSpec& c : design.columns) {
+    const bool pk = std::any_of(design.primary_key.begin(), design.primary_key.end(),
                                 [&](const std::string& k) { return EqualsIgnoreCase(k, c.name); });
     ColDef d{c.name, c.type, 0, 0};
     if (IsFixed(c.type)) d.flags |= Column::kFlagFixed;
@@ -543,14 +543,14 @@ std::vector<ColDef> UserColumns(const TableSpec& spec) {
   return cols;
 }
 
-Status WriteTable(Database& db, const TableSpec& spec) {
+Status WriteTable(Database& db, const TableSpec& design) {
   Pager& pager = db.pager();
   std::uint32_t tdef_page, map_page;
   JET_RETURN_IF_ERROR(pager.Allocate(&tdef_page));
   JET_RETURN_IF_ERROR(pager.Allocate(&map_page));
   TdefSpec t;
   t.table_type = kUserTable;
-  t.columns = UserColumns(spec);
+  t.columns = UserColumns(design);
   MapPage maps(map_page);
   t.used_map = maps.Add({});
   t.free_map = maps.Add({});
@@ -559,11 +559,11 @@ Status WriteTable(Database& db, const TableSpec& spec) {
     std::uint32_t free = maps.Add({});
     t.long_value_maps.emplace_back(used, free);
   }
-  if (!spec.primary_key.empty()) {
+  if (!design.primary_key.empty()) {
     std::uint32_t leaf;
     JET_RETURN_IF_ERROR(pager.Allocate(&leaf));
     RealDef pk{{}, 0x89};  // unique, required
-    for (const std::string& k : spec.primary_key) {
+    for (const std::string& k : design.primary_key) {
       for (const ColDef& c : t.columns) {
         if (EqualsIgnoreCase(c.name, k)) pk.columns.push_back(c.number);
       }
@@ -589,16 +589,16 @@ Status WriteTable(Database& db, const TableSpec& spec) {
   }
   std::shared_ptr<const TableDef> msys;
   JET_RETURN_IF_ERROR(db.GetTable("MSysObjects", &msys));
-  return InsertCatalogRow(db, *msys, tdef_page, kTablesContainer, spec.name, kTypeTable, 0, NowDays());
+  return InsertCatalogRow(db, *msys, tdef_page, kTablesContainer, design.name, kTypeTable, 0, NowDays());
 }
 
 }  // namespace
 
-Status CreateTable(Database& db, const TableSpec& spec) {
+Status CreateTable(Database& db, const TableSpec& design) {
   const bool own = !db.pager().in_write();
   if (own) JET_RETURN_IF_ERROR(db.BeginWrite());
-  Status s = CheckSpec(db, spec);
-  if (s.ok()) s = WriteTable(db, spec);
+  Status s = CheckSpec(db, design);
+  if (s.ok()) s = WriteTable(db, design);
   if (own) {
     if (!s.ok()) {
       db.Rollback();

@@ -47,6 +47,6 @@ struct TableSpec {
 // transaction unless the caller has one open (then joins it).  A primary
 // key becomes a unique, required index named "PrimaryKey"; only keys this
 // engine can keep (numeric and date columns) are accepted.
-Status CreateTable(Database& db, const TableSpec& spec);
+Status CreateTable(Database& db, const TableSpec& design);
 
 }  // namespace jet

@@ -174,7 +174,7 @@ TEST_F(CreateTest, BadTableSpecsAreRefusedAndLeaveTheFileAsItWas) {
   const auto before = FileBytes(path_);
   struct Case {
     const char* name;
-    TableSpec spec;
+    TableSpec design;
     Status::Code code;
   };
   const Case cases[] = {
@@ -188,7 +188,7 @@ TEST_F(CreateTest, BadTableSpecsAreRefusedAndLeaveTheFileAsItWas) {
       {"key on a text", TableSpec{"T", {{"a", ColumnType::kText, 20}}, {"a"}}, Status::Code::kNotSupported},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CreateTable(*db, c.spec).code(), c.code) << c.name;
+    EXPECT_EQ(CreateTable(*db, c.design).code(), c.code) << c.name;
     EXPECT_EQ(FileBytes(path_), before) << c.name;
   }
 }

@@ -77,14 +77,14 @@ class RowWrites : public ::testing::Test {
     std::filesystem::remove(path);
     EXPECT_TRUE(CreateDatabase(path).ok());
     auto db = Open(path);
-    TableSpec spec;
-    spec.name = U8(u8"知识点");
-    spec.columns = {{"ID", ColumnType::kLong, 255, true, true},
+    TableSpec design;
+    design.name = U8(u8"知识点");
+    design.columns = {{"ID", ColumnType::kLong, 255, true, true},
                     {U8(u8"标题"), ColumnType::kMemo},
                     {U8(u8"内容"), ColumnType::kMemo},
                     {U8(u8"资料链接"), ColumnType::kMemo}};
-    spec.primary_key = {"ID"};
-    Status s = CreateTable(*db, spec);
+    design.primary_key = {"ID"};
+    Status s = CreateTable(*db, design);
     EXPECT_TRUE(s.ok()) << s.ToString();
     return path;
   }
@@ -154,10 +154,10 @@ TEST_F(RowWrites, UpdatesThatNoLongerFitMoveTheRow) {
   std::filesystem::remove(path);
   ASSERT_TRUE(CreateDatabase(path).ok());
   auto db = Open(path);
-  TableSpec spec;
-  spec.name = "Words";
-  spec.columns = {{"A", ColumnType::kText, 255}, {"B", ColumnType::kText, 255}, {"N", ColumnType::kLong}};
-  ASSERT_TRUE(CreateTable(*db, spec).ok());
+  TableSpec design;
+  design.name = "Words";
+  design.columns = {{"A", ColumnType::kText, 255}, {"B", ColumnType::kText, 255}, {"N", ColumnType::kLong}};
+  ASSERT_TRUE(CreateTable(*db, design).ok());
   auto t = Table(*db, "Words");
   // Rows of ~420 bytes: nine fill a 4 KB page almost to the end.
   std::vector<RowId> ids;
@@ -225,13 +225,13 @@ TEST_F(RowWrites, DeletedSpaceIsReused) {
 
 // A table of every type this engine writes, added to a copy of an Access file.
 std::string AddTypesTable(const std::string& path, Database& db) {
-  TableSpec spec;
-  spec.name = "Types";
-  spec.columns = {{"T", ColumnType::kText, 10}, {"Y", ColumnType::kByte},     {"I", ColumnType::kInteger},
+  TableSpec design;
+  design.name = "Types";
+  design.columns = {{"T", ColumnType::kText, 10}, {"Y", ColumnType::kByte},     {"I", ColumnType::kInteger},
                   {"L", ColumnType::kLong},     {"D", ColumnType::kDouble},   {"S", ColumnType::kSingle},
                   {"W", ColumnType::kDateTime}, {"C", ColumnType::kCurrency}, {"B", ColumnType::kBoolean},
                   {"M", ColumnType::kMemo},     {"G", ColumnType::kGuid}};
-  Status s = CreateTable(db, spec);
+  Status s = CreateTable(db, design);
   return s.ok() ? path : s.ToString();
 }
 

@@ -168,8 +168,8 @@ class IndexUpkeepTest : public ::testing::Test {
     o.sync = false;
     ASSERT_TRUE(Database::Open(path_, o, &db_).ok());
     InstallIndexMaintainer(*db_);
-    TableSpec spec{"Notes", {{"ID", ColumnType::kLong, 255, true}, {"N", ColumnType::kLong}, {"Body", ColumnType::kMemo}}, {"ID"}};
-    ASSERT_TRUE(CreateTable(*db_, spec).ok());
+    TableSpec design{"Notes", {{"ID", ColumnType::kLong, 255, true}, {"N", ColumnType::kLong}, {"Body", ColumnType::kMemo}}, {"ID"}};
+    ASSERT_TRUE(CreateTable(*db_, design).ok());
   }
   void TearDown() override {
     db_.reset();

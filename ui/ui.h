@@ -155,9 +155,9 @@ class Form {
  public:
   virtual ~Form() = default;
   virtual Window& window() = 0;
-  virtual EditBox& AddEditBox(const EditBoxSpec& spec) = 0;
+  virtual EditBox& AddEditBox(const EditBoxSpec& design) = 0;
   virtual Button& AddButton(const Rect& rect, std::string_view caption) = 0;
-  virtual Label& AddLabel(const LabelSpec& spec) = 0;
+  virtual Label& AddLabel(const LabelSpec& design) = 0;
   virtual ListView& AddListView(const Rect& rect, const std::vector<ColumnSpec>& columns) = 0;
   virtual Menu& AddHiddenMenu(std::string_view title, const std::vector<Text>& items) = 0;
   // Tab / Shift+Tab walk these, wrapping at both ends; controls not listed are
@@ -169,6 +169,6 @@ class Form {
 };
 
 // Implemented by the platform (ui/qt or ui/win32).
-std::unique_ptr<Form> CreateForm(const WindowSpec& spec);
+std::unique_ptr<Form> CreateForm(const WindowSpec& design);
 
 }  // namespace ui

@@ -185,8 +185,8 @@ Status CheckNewTable(Database& db, const CreateTableStatement& s) {
 
 Status RunCreateTable(Database& db, const CreateTableStatement& s, Result* result) {
   JET_RETURN_IF_ERROR(CheckNewTable(db, s));
-  TableSpec spec;
-  spec.name = s.table;
+  TableSpec design;
+  design.name = s.table;
   for (const sql::ColumnSpec& c : s.columns) {
     jet::ColumnSpec column;
     column.name = c.name;
@@ -194,10 +194,10 @@ Status RunCreateTable(Database& db, const CreateTableStatement& s, Result* resul
     if (c.type == ColumnType::kText) column.text_chars = c.text_length;
     column.autonumber = c.autonumber;
     column.not_null = c.not_null;
-    spec.columns.push_back(std::move(column));
+    design.columns.push_back(std::move(column));
   }
-  spec.primary_key = s.primary_key;
-  JET_RETURN_IF_ERROR(CreateTable(db, spec));
+  design.primary_key = s.primary_key;
+  JET_RETURN_IF_ERROR(CreateTable(db, design));
   result->rows_affected = 0;
   return Status::Ok();
 }

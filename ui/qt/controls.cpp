@@ -44,13 +44,13 @@ void SetEditColours(QWidget& box, Colour textColour, bool keepSelectionVisible) 
 
 // ---- single-line box --------------------------------------------------------
 
-SingleLineEdit::SingleLineEdit(QWidget* parent, const EditBoxSpec& spec)
-    : QLineEdit(parent), colour_(spec.textColour) {
-  Place(*this, spec.rect);
+SingleLineEdit::SingleLineEdit(QWidget* parent, const EditBoxSpec& design)
+    : QLineEdit(parent), colour_(design.textColour) {
+  Place(*this, design.rect);
   setFrame(true);
-  setAlignment((spec.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+  setAlignment((design.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
   SetEditColours(*this, colour_, false);
-  SetText(spec.text);
+  SetText(design.text);
 }
 
 Text SingleLineEdit::GetText() const { return FromQString(text()); }
@@ -72,16 +72,16 @@ void SingleLineEdit::focusInEvent(QFocusEvent* event) {
 
 // ---- multi-line box ---------------------------------------------------------
 
-MultiLineEdit::MultiLineEdit(QWidget* parent, const EditBoxSpec& spec)
-    : QPlainTextEdit(parent), colour_(spec.textColour) {
-  Place(*this, spec.rect);
+MultiLineEdit::MultiLineEdit(QWidget* parent, const EditBoxSpec& design)
+    : QPlainTextEdit(parent), colour_(design.textColour) {
+  Place(*this, design.rect);
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setTabChangesFocus(true);
   SetEditColours(*this, colour_, true);
-  SetText(spec.text);
+  SetText(design.text);
 }
 
 Text MultiLineEdit::GetText() const {
@@ -121,11 +121,11 @@ Text PushButton::GetText() const { return FromQString(text()); }
 
 // ---- label ------------------------------------------------------------------
 
-CaptionLabel::CaptionLabel(QWidget* parent, const LabelSpec& spec)
-    : QWidget(parent), caption_(spec.caption), colour_(ToQColor(spec.textColour, palette())) {
-  Place(*this, spec.rect);
+CaptionLabel::CaptionLabel(QWidget* parent, const LabelSpec& design)
+    : QWidget(parent), caption_(design.caption), colour_(ToQColor(design.textColour, palette())) {
+  Place(*this, design.rect);
   setFocusPolicy(Qt::NoFocus);
-  if (spec.handCursor) setCursor(Qt::PointingHandCursor);
+  if (design.handCursor) setCursor(Qt::PointingHandCursor);
 }
 
 void CaptionLabel::SetText(std::string_view value) {

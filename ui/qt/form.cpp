@@ -18,13 +18,13 @@ namespace ui::qt {
 
 // ---- main window ------------------------------------------------------------
 
-MainWidget::MainWidget(const WindowSpec& spec) : outer_(spec.width, spec.height) {
+MainWidget::MainWidget(const WindowSpec& design) : outer_(design.width, design.height) {
   // A fixed frame with a title bar, the system menu, close and minimise; no
   // maximise box.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(ToQString(spec.title));
+  setWindowTitle(ToQString(design.title));
   setWindowIcon(ApplicationIcon());
   setAutoFillBackground(true);
   QPalette colours = palette();
@@ -34,7 +34,7 @@ MainWidget::MainWidget(const WindowSpec& spec) : outer_(spec.width, spec.height)
   // Centred on the primary screen from the design size, frame included.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->geometry();
-    move(area.left() + (area.width() - spec.width) / 2, area.top() + (area.height() - spec.height) / 2);
+    move(area.left() + (area.width() - design.width) / 2, area.top() + (area.height() - design.height) / 2);
   }
 }
 
@@ -201,9 +201,9 @@ std::unique_ptr<QApplication> MakeApplicationIfNone() {
 
 }  // namespace
 
-QtForm::QtForm(const WindowSpec& spec)
+QtForm::QtForm(const WindowSpec& design)
     : ownApplication_(MakeApplicationIfNone()),
-      window_(std::make_unique<MainWidget>(spec)),
+      window_(std::make_unique<MainWidget>(design)),
       shell_(std::make_unique<QtShell>(*window_)),
       keys_(std::make_unique<KeyRouter>(*window_)) {
   // The window decides when the program ends: when it has closed.
@@ -218,15 +218,15 @@ QtForm::~QtForm() {
 
 ui::Window& QtForm::window() { return *window_; }
 
-EditBox& QtForm::AddEditBox(const EditBoxSpec& spec) {
-  if (spec.multiLine) {
-    auto* box = new MultiLineEdit(window_.get(), spec);
+EditBox& QtForm::AddEditBox(const EditBoxSpec& design) {
+  if (design.multiLine) {
+    auto* box = new MultiLineEdit(window_.get(), design);
     keys_->Watch(*box);
     keys_->AllowEnter(*box);
     controls_.push_back(box);
     return *box;
   }
-  auto* box = new SingleLineEdit(window_.get(), spec);
+  auto* box = new SingleLineEdit(window_.get(), design);
   keys_->Watch(*box);
   controls_.push_back(box);
   return *box;
@@ -239,8 +239,8 @@ Button& QtForm::AddButton(const Rect& rect, std::string_view caption) {
   return *button;
 }
 
-Label& QtForm::AddLabel(const LabelSpec& spec) {
-  auto* label = new CaptionLabel(window_.get(), spec);
+Label& QtForm::AddLabel(const LabelSpec& design) {
+  auto* label = new CaptionLabel(window_.get(), design);
   controls_.push_back(label);
   return *label;
 }
@@ -295,6 +295,6 @@ QWidget* WidgetOf(ui::Control& control) { return dynamic_cast<QWidget*>(&control
 
 }  // namespace ui::qt
 
-std::unique_ptr<ui::Form> ui::CreateForm(const WindowSpec& spec) {
-  return std::make_unique<ui::qt::QtForm>(spec);
+std::unique_ptr<ui::Form> ui::CreateForm(const WindowSpec& design) {
+  return std::make_unique<ui::qt::QtForm>(design);
 }

@@ -22,13 +22,13 @@ class HiddenMenu;
 
 class QtForm : public ui::Form {
  public:
-  explicit QtForm(const WindowSpec& spec);
+  explicit QtForm(const WindowSpec& design);
   ~QtForm() override;
 
   ui::Window& window() override;
-  EditBox& AddEditBox(const EditBoxSpec& spec) override;
+  EditBox& AddEditBox(const EditBoxSpec& design) override;
   Button& AddButton(const Rect& rect, std::string_view caption) override;
-  Label& AddLabel(const LabelSpec& spec) override;
+  Label& AddLabel(const LabelSpec& design) override;
   ListView& AddListView(const Rect& rect, const std::vector<ColumnSpec>& columns) override;
   Menu& AddHiddenMenu(std::string_view title, const std::vector<Text>& items) override;
   void SetTabOrder(const std::vector<Control*>& order) override;

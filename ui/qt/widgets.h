@@ -25,7 +25,7 @@ void SetEditColours(QWidget& box, Colour textColour, bool keepSelectionVisible);
 
 class MainWidget : public QWidget, public ui::Window {
  public:
-  MainWidget(const WindowSpec& spec);
+  MainWidget(const WindowSpec& design);
   int GetHeight() const override;
   void SetHeight(int height) override;
   // Raises Destroying once, however the window goes.
@@ -44,7 +44,7 @@ class MainWidget : public QWidget, public ui::Window {
 
 class SingleLineEdit : public QLineEdit, public ui::EditBox {
  public:
-  SingleLineEdit(QWidget* parent, const EditBoxSpec& spec);
+  SingleLineEdit(QWidget* parent, const EditBoxSpec& design);
   Text GetText() const override;
   void SetText(std::string_view text) override;
   Colour GetTextColor() const override { return colour_; }
@@ -59,7 +59,7 @@ class SingleLineEdit : public QLineEdit, public ui::EditBox {
 
 class MultiLineEdit : public QPlainTextEdit, public ui::EditBox {
  public:
-  MultiLineEdit(QWidget* parent, const EditBoxSpec& spec);
+  MultiLineEdit(QWidget* parent, const EditBoxSpec& design);
   // Line breaks cross as CR LF, as the Windows program stores them.
   Text GetText() const override;
   void SetText(std::string_view text) override;
@@ -83,7 +83,7 @@ class PushButton : public QPushButton, public ui::Button {
 // at its right edge; "&" is an ordinary character.
 class CaptionLabel : public QWidget, public ui::Label {
  public:
-  CaptionLabel(QWidget* parent, const LabelSpec& spec);
+  CaptionLabel(QWidget* parent, const LabelSpec& design);
   Text GetText() const override { return caption_; }
   void SetText(std::string_view text) override;
 

@@ -52,24 +52,24 @@ HWND WindowOf(const ui::Control& control) {
 // ---- Edit boxes ------------------------------------------------------------
 
 namespace {
-DWORD EditStyle(const EditBoxSpec& spec) {
+DWORD EditStyle(const EditBoxSpec& design) {
   DWORD style = WS_TABSTOP;
-  if (spec.multiLine) {
+  if (design.multiLine) {
     // No ES_AUTOHSCROLL: the lines wrap at the right edge.  ES_NOHIDESEL keeps
     // the selection visible when the box loses the focus.
     style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
   } else {
     style |= ES_AUTOHSCROLL;
   }
-  style |= spec.centred ? ES_CENTER : ES_LEFT;
+  style |= design.centred ? ES_CENTER : ES_LEFT;
   return style;
 }
 }  // namespace
 
-Win32EditBox::Win32EditBox(HWND parent, int id, const EditBoxSpec& spec)
-    : NativeControl(CreateChild(parent, id, L"EDIT", ToWide(spec.text), EditStyle(spec), WS_EX_CLIENTEDGE,
-                                spec.rect)),
-      colour_(spec.textColour) {
+Win32EditBox::Win32EditBox(HWND parent, int id, const EditBoxSpec& design)
+    : NativeControl(CreateChild(parent, id, L"EDIT", ToWide(design.text), EditStyle(design), WS_EX_CLIENTEDGE,
+                                design.rect)),
+      colour_(design.textColour) {
   // The edit control's own limit (30,000 characters) would cut long notes.
   SendMessageW(hwnd(), EM_SETLIMITTEXT, 0, 0);
   SendMessageW(hwnd(), EM_SETSEL, 0, 0);
@@ -104,10 +104,10 @@ Text Win32Button::GetText() const { return WindowText(hwnd()); }
 
 // ---- Labels ----------------------------------------------------------------
 
-Win32Label::Win32Label(HWND parent, int id, const LabelSpec& spec)
-    : NativeControl(nullptr), colour_(spec.textColour), handCursor_(spec.handCursor) {
+Win32Label::Win32Label(HWND parent, int id, const LabelSpec& design)
+    : NativeControl(nullptr), colour_(design.textColour), handCursor_(design.handCursor) {
   // The procedure binds the window to this object on WM_NCCREATE.
-  CreateChild(parent, id, kClassName, ToWide(spec.caption), 0, 0, spec.rect, this);
+  CreateChild(parent, id, kClassName, ToWide(design.caption), 0, 0, design.rect, this);
 }
 
 void Win32Label::RegisterClass(HINSTANCE instance) {

@@ -37,7 +37,7 @@ HWND WindowOf(const ui::Control& control);
 
 class Win32EditBox : public ui::EditBox, public NativeControl {
  public:
-  Win32EditBox(HWND parent, int id, const EditBoxSpec& spec);
+  Win32EditBox(HWND parent, int id, const EditBoxSpec& design);
   Text GetText() const override;
   void SetText(std::string_view text) override;
   Colour GetTextColor() const override { return colour_; }
@@ -59,7 +59,7 @@ class Win32Button : public ui::Button, public NativeControl {
 // drawn as it is, over the button-face colour.
 class Win32Label : public ui::Label, public NativeControl {
  public:
-  Win32Label(HWND parent, int id, const LabelSpec& spec);
+  Win32Label(HWND parent, int id, const LabelSpec& design);
   Text GetText() const override;
   void SetText(std::string_view text) override;
 

@@ -41,7 +41,7 @@ bool IsMultiLineEdit(HWND hwnd) {
 
 }  // namespace
 
-Win32Form::Win32Form(const WindowSpec& spec) {
+Win32Form::Win32Form(const WindowSpec& design) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   const HINSTANCE instance = ProgramInstance();
@@ -49,9 +49,9 @@ Win32Form::Win32Form(const WindowSpec& spec) {
   Win32Label::RegisterClass(instance);
 
   // Centred on the primary screen from the design size.
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - spec.width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - spec.height) / 2;
-  CreateWindowExW(0, kClassName, ToWide(spec.title).c_str(), kWindowStyle, left, top, spec.width, spec.height,
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - design.width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - design.height) / 2;
+  CreateWindowExW(0, kClassName, ToWide(design.title).c_str(), kWindowStyle, left, top, design.width, design.height,
                   nullptr, nullptr, instance, this);  // binds hwnd_ on WM_NCCREATE
   shell_ = std::make_unique<Win32Shell>(hwnd_);
 }
@@ -64,8 +64,8 @@ Win32Form::~Win32Form() {
   }
 }
 
-EditBox& Win32Form::AddEditBox(const EditBoxSpec& spec) {
-  auto box = std::make_unique<Win32EditBox>(hwnd_, NextId(), spec);
+EditBox& Win32Form::AddEditBox(const EditBoxSpec& design) {
+  auto box = std::make_unique<Win32EditBox>(hwnd_, NextId(), design);
   Win32EditBox& result = *box;
   edits_[result.hwnd()] = &result;
   controls_.push_back(std::move(box));
@@ -81,8 +81,8 @@ Button& Win32Form::AddButton(const Rect& rect, std::string_view caption) {
   return result;
 }
 
-Label& Win32Form::AddLabel(const LabelSpec& spec) {
-  auto label = std::make_unique<Win32Label>(hwnd_, NextId(), spec);
+Label& Win32Form::AddLabel(const LabelSpec& design) {
+  auto label = std::make_unique<Win32Label>(hwnd_, NextId(), design);
   Win32Label& result = *label;
   controls_.push_back(std::move(label));
   return result;
@@ -278,6 +278,6 @@ void Win32Form::MoveFocus(bool backwards) {
 
 namespace ui {
 
-std::unique_ptr<Form> CreateForm(const WindowSpec& spec) { return std::make_unique<win32::Win32Form>(spec); }
+std::unique_ptr<Form> CreateForm(const WindowSpec& design) { return std::make_unique<win32::Win32Form>(design); }
 
 }  // namespace ui

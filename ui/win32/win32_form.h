@@ -24,13 +24,13 @@ class Win32Shell;
 
 class Win32Form : public ui::Form, private ui::Window {
  public:
-  explicit Win32Form(const WindowSpec& spec);
+  explicit Win32Form(const WindowSpec& design);
   ~Win32Form() override;
 
   ui::Window& window() override { return *this; }
-  EditBox& AddEditBox(const EditBoxSpec& spec) override;
+  EditBox& AddEditBox(const EditBoxSpec& design) override;
   Button& AddButton(const Rect& rect, std::string_view caption) override;
-  Label& AddLabel(const LabelSpec& spec) override;
+  Label& AddLabel(const LabelSpec& design) override;
   ListView& AddListView(const Rect& rect, const std::vector<ColumnSpec>& columns) override;
   Menu& AddHiddenMenu(std::string_view title, const std::vector<Text>& items) override;
   void SetTabOrder(const std::vector<Control*>& order) override;
