@@ -6,6 +6,7 @@ import os
 import sys
 import subprocess
 import unittest
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_harness import Desktop, Program, chosen_build, main_or_skip  # noqa: E402
@@ -177,18 +178,30 @@ class AdoProgramTest(unittest.TestCase):
     def test_hand_cursor_over_the_whole_link_label_only(self):
         self.start_past_failed_connection()
 
-        def cursor_at(control, x, y):
+        # The program sets the cursor when it handles the mouse move, a
+        # moment after the driver moved it: read until the cursor leaves the
+        # one it had (or, at first, until it stays put), within a time bound.
+        def cursor_at(control, x, y, leaving=()):
             self.p("move", control, x, y)
-            return self.p("cursor")[0]
+            seen = []
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline:
+                seen.append(self.p("cursor")[0])
+                if leaving and seen[-1] not in leaving:
+                    break
+                if not leaving and len(seen) >= 3 and len(set(seen[-3:])) == 1:
+                    break
+                time.sleep(0.1)
+            return seen[-1]
 
         # Cursors of another process can only be told apart, not named:
         # the link label's is the same over its whole (empty) area and
         # differs from the arrow and the I-beam of the other controls.
-        hand = {cursor_at("label1", x, y) for x, y in ((2, 2), (200, 12), (413, 21))}
+        arrow = cursor_at("b_add", 5, 5)
+        hand = {cursor_at("label1", x, y, leaving={arrow}) for x, y in ((2, 2), (200, 12), (413, 21))}
         self.assertEqual(len(hand), 1)
-        arrow = cursor_at("label2", 5, 5)
-        self.assertEqual(arrow, cursor_at("b_add", 5, 5))
-        ibeam = cursor_at("title", 20, 10)
+        self.assertEqual(cursor_at("label2", 5, 5, leaving=hand), arrow)
+        ibeam = cursor_at("title", 20, 10, leaving={arrow})
         self.assertNotIn(arrow, hand)
         self.assertNotIn(ibeam, hand)
         self.assertNotEqual(arrow, ibeam)
