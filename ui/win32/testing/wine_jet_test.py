@@ -10,8 +10,9 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_harness import IN_CI, Desktop, Program, chosen_build, main_or_skip  # noqa: E402
+from wine_harness import IN_CI, Desktop, Program, chosen_build, main_or_skip, wait_until  # noqa: E402
 
+JETSQL = os.path.join(os.environ.get("NORVANE_BIN", "build/linux"), "tools", "jetsql")
 SCREENSHOTS = os.environ.get("NORVANE_SCREENSHOTS", os.path.join(os.environ.get("NORVANE_BIN", "/tmp"), "screenshots"))
 desktop = None
 demo = None
@@ -156,6 +157,55 @@ class EngineProgramTest(unittest.TestCase):
         self.p("press", "b_add")
         self.p.expect_message(self, "添加失败！未知错误！", "error")
         self.assertEqual(stored(self.p.database), self.before)
+
+    def test_modify_writes_the_note_the_panel_came_from(self):
+        rows = self.p.rows()
+        self.p("clickrow", 0)
+        panel_id = rows[0][0]
+        # A search rebuilds the list, so another note now stands in row 0.
+        keyword = rows[3][1]
+        self.p("set", "search", keyword)
+        self.p("press", "b_search")
+        self.p.expect_no_message(self)
+        now_first = self.p.rows()[0][0]
+        self.assertNotEqual(now_first, panel_id)
+        # A row chosen by keyboard leaves the panel as it was.
+        self.assertEqual(self.p("focused"), ["b_search"])
+        for _ in range(2):
+            self.p("key", "tab")
+        self.assertTrue(wait_until(lambda: self.p("focused") == ["list"], 5))
+        self.p("key", "down")
+        self.assertTrue(wait_until(lambda: self.p("selected") != ["-1"], 5))
+        self.assertEqual(self.p("get", "title"), [rows[0][1]])
+        self.p("set", "title", "面板里的笔记")
+        self.p("press", "b_modify")
+        self.p.expect_message(self, "修改成功！", "information")
+        after = stored(self.p.database)
+        self.assertEqual(after[panel_id][0], "面板里的笔记")
+        self.assertEqual({i: v for i, v in after.items() if i != panel_id},
+                         {i: v for i, v in self.before.items() if i != panel_id})
+
+    def test_modify_of_a_note_gone_meanwhile_or_of_no_row_fails(self):
+        rows = self.p.rows()
+        self.p("clickrow", 0)
+        gone = rows[0][0]
+        subprocess.run([JETSQL, self.p.database, "DELETE FROM 知识点 WHERE ID = %s" % gone],
+                       check=True, capture_output=True, timeout=60)
+        self.p("set", "title", "不会保存")
+        self.p("press", "b_modify")
+        self.p.expect_message(self, "修改失败！未知错误！", "error")
+        expected = {i: v for i, v in self.before.items() if i != gone}
+        self.assertEqual(stored(self.p.database), expected)
+        # A click below the rows selects none; a row chosen by keyboard
+        # then still leaves modify without a note to name.
+        self.p("click", "list", 100, 390)
+        self.assertTrue(wait_until(lambda: self.p("selected") == ["-1"], 5))
+        self.p("key", "down")
+        self.assertTrue(wait_until(lambda: self.p("selected") != ["-1"], 5))
+        self.p("set", "title", "也不会保存")
+        self.p("press", "b_modify")
+        self.p.expect_message(self, "修改失败！未知错误！", "error")
+        self.assertEqual(stored(self.p.database), expected)
 
     def test_screenshot_after_clicking_a_note(self):
         self.p("clickrow", 0)
