@@ -14,6 +14,7 @@
 #include "jet/index.h"
 #include "jet/index_key.h"
 #include "jet/tdef.h"
+#include "jet/usage_map.h"
 
 namespace jet {
 namespace {
@@ -384,13 +385,14 @@ Status SkeletonPages(double created, std::vector<std::vector<std::uint8_t>>* pag
   const std::uint32_t page_count = leaf;
   pages->assign(page_count, {});
   (*pages)[0] = DefinitionPage(created);
-  // Page 1: the file's page map: every page of the new file is in use.
+  // Page 1: the file's free-page map.  Every page of the new file is in use;
+  // the pages after it, as far as the map reaches, are free.  The second
+  // row is an empty map, as Jet leaves it.
   {
-    std::vector<std::uint32_t> all;
-    for (std::uint32_t p = 0; p < page_count; ++p) all.push_back(p);
     const DataPageLayout layout = DataPageLayout::For(4);
     (*pages)[1] = NewDataPage(layout, 1);
-    if (!BuildDataPage(layout, {PageRow{0, InlineMap(all)}, PageRow{0, InlineMap({})}}, &(*pages)[1])) {
+    if (!BuildDataPage(layout, {PageRow{0, NewFreePageMap(page_count, 64)}, PageRow{0, InlineMap({})}},
+                       &(*pages)[1])) {
       return Status::NotSupported("page map does not fit");
     }
   }

@@ -4,7 +4,7 @@
 //
 // A new database has, as Jet lays it out:
 //   page 0      database definition page
-//   page 1      the file's page map (every page in use)
+//   page 1      the file's free-page map (the pages past the end free)
 //   pages 2-5   definitions of MSysObjects (the catalog, always page 2),
 //               MSysACEs, MSysQueries, MSysRelationships
 //   page 6      the usage maps of those tables, their long-value columns

@@ -103,6 +103,7 @@ struct Database::Impl {
   enum class Txn { kNone, kRead, kWrite } txn = Txn::kNone;
   std::unique_ptr<IndexMaintainer> indexes;
   std::map<std::uint32_t, WriteHints> hints;  // by tdef page
+  std::uint32_t pages_at_begin = 0;            // the file's page count when the write began
 
   RowContext context() { return RowContext{pages.get(), definition.info.jet_version, definition.info.code_page}; }
   DataPageLayout layout() const { return DataPageLayout::For(definition.info.jet_version); }
@@ -445,6 +446,7 @@ Status Database::BeginWrite() {
   if (impl_->options.read_only) return Status::InvalidArgument("the database is open read-only");
   JET_RETURN_IF_ERROR(impl_->pager->BeginWrite());
   impl_->txn = Impl::Txn::kWrite;
+  impl_->pages_at_begin = impl_->pager->page_count();
   Status s = impl_->EnsureCatalog();
   if (!s.ok()) Rollback();
   return s;
@@ -452,6 +454,13 @@ Status Database::BeginWrite() {
 
 Status Database::Commit() {
   if (impl_->txn != Impl::Txn::kWrite) return Status::InvalidArgument("no write transaction to commit");
+  // Pages the statement appended are in use: Jet must not find them in the
+  // file's free-page map, where it looks before growing the file.
+  Status claimed = ClaimPagesInFreeMap(*impl_->pages, impl_->pages_at_begin, impl_->pager->page_count());
+  if (!claimed.ok()) {
+    Rollback();
+    return claimed;
+  }
   // Our own row writes leave the catalog as it was; a new table adds a row
   // to MSysObjects.  Keeping the catalog across our commits saves reloading
   // it after every statement.

@@ -149,4 +149,34 @@ Status UpdateUsageMap(PageSource& pages, RowId where, std::uint32_t page, bool i
   return WriteSlot(pages, where, row, flags);
 }
 
+Status ClaimPagesInFreeMap(PageSource& pages, std::uint32_t first, std::uint32_t end) {
+  if (first >= end) return Status::Ok();
+  std::vector<std::uint8_t> row;
+  std::uint16_t flags;
+  JET_RETURN_IF_ERROR(ReadSlot(pages, kFreePageMap, &row, &flags));
+  if (row.size() < 5) return Status::Corruption(Where(kFreePageMap) + ": shorter than its header");
+  if (row[0] == kInlineMap) {
+    // One rewrite of the row however many pages a statement appended.
+    const std::uint32_t start = Get32(row.data() + 1);
+    const std::uint64_t bits = (row.size() - 5) * 8;
+    bool changed = false;
+    for (std::uint32_t page = std::max(first, start); page < end && page - start < bits; ++page) {
+      SetBit(row.data() + 5, page - start, false);
+      changed = true;
+    }
+    return changed ? WriteSlot(pages, kFreePageMap, row, flags) : Status::Ok();
+  }
+  for (std::uint32_t page = first; page < end; ++page) {
+    JET_RETURN_IF_ERROR(UpdateUsageMap(pages, kFreePageMap, page, false));
+  }
+  return Status::Ok();
+}
+
+std::vector<std::uint8_t> NewFreePageMap(std::uint32_t page_count, std::size_t map_bytes) {
+  std::vector<std::uint8_t> row(5 + map_bytes, 0);
+  row[0] = kInlineMap;
+  for (std::uint64_t page = page_count; page < map_bytes * 8; ++page) SetBit(row.data() + 5, page, true);
+  return row;
+}
+
 }  // namespace jet

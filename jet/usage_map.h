@@ -28,4 +28,19 @@ Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* 
 // its set pages still fit, otherwise turned into a reference map.
 Status UpdateUsageMap(PageSource& pages, RowId where, std::uint32_t page, bool in_use);
 
+// The file's free-page map: row 0 of page 1, a map of the same two kinds in
+// which a set bit marks a page that nothing uses (pages past the end of the
+// file included, as far as the map reaches).  Jet takes pages from it before
+// growing the file, so a page we use must never be left marked there.
+inline constexpr RowId kFreePageMap{1, 0};
+
+// Clears the bits of pages [first, end) in the free-page map: they were just
+// appended to the file and are in use now.  Pages the map does not reach are
+// left alone (not covered means not free).
+Status ClaimPagesInFreeMap(PageSource& pages, std::uint32_t first, std::uint32_t end);
+
+// The free-page map row of a new file of `page_count` pages: an inline map
+// from page 0 over `map_bytes` bytes, every page from `page_count` on free.
+std::vector<std::uint8_t> NewFreePageMap(std::uint32_t page_count, std::size_t map_bytes);
+
 }  // namespace jet
