@@ -52,23 +52,75 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
 
 }  // namespace
 
-std::string Utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
-  std::string out;
-  out.reserve(size);
-  std::size_t units = size / 2;
+namespace {
+
+// Writes `cp` as UTF-8 at `p`; returns the byte after it.
+char* PutUtf8(std::uint32_t cp, char* p) {
+  if (cp < 0x80) {
+    *p++ = char(cp);
+  } else if (cp < 0x800) {
+    *p++ = char(0xC0 | (cp >> 6));
+    *p++ = char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *p++ = char(0xE0 | (cp >> 12));
+    *p++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = char(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = char(0xF0 | (cp >> 18));
+    *p++ = char(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = char(0x80 | (cp & 0x3F));
+  }
+  return p;
+}
+
+// UTF-16LE units [data, data + 2 * units) as UTF-8 at `p`, which has room
+// for 3 bytes per unit (a surrogate pair, two units, takes 4).
+char* PutUtf16AsUtf8(const std::uint8_t* data, std::size_t units, char* p) {
   for (std::size_t i = 0; i < units; ++i) {
     std::uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
+    if (u < 0x80) {
+      *p++ = char(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
       std::uint32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), &out);
+        p = PutUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), p);
         ++i;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-    AppendUtf8(u, &out);
+    p = PutUtf8(u, p);
   }
+  return p;
+}
+
+// One-byte characters (Latin-1) [data, data + n) as UTF-8 at `p`, which has
+// room for 2 bytes each.
+char* PutLatin1AsUtf8(const std::uint8_t* data, std::size_t n, char* p) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t b = data[i];
+    if (b < 0x80) {
+      *p++ = char(b);
+    } else {
+      *p++ = char(0xC0 | (b >> 6));
+      *p++ = char(0x80 | (b & 0x3F));
+    }
+  }
+  return p;
+}
+
+}  // namespace
+
+// The output is sized for the worst case once and cut to length at the end:
+// no per-character growth.
+std::string Utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
+  const std::size_t units = size / 2;
+  std::string out(3 * units, '\0');
+  char* end = PutUtf16AsUtf8(data, units, out.data());
+  out.resize(std::size_t(end - out.data()));
   return out;
 }
 
@@ -92,28 +144,37 @@ Status Utf8ToUtf16(const std::string& utf8, std::vector<std::uint8_t>* out) {
   return Status::Ok();
 }
 
+// Compressed texts alternate runs; each run is converted as a block.  A
+// surrogate pair split by a mode switch is not joined (each half becomes
+// U+FFFD), which no writer produces.
 std::string DecodeJet4Text(const std::uint8_t* data, std::size_t size) {
   if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return Utf16ToUtf8(data, size);
-  std::vector<std::uint8_t> utf16;
-  utf16.reserve(2 * size);
+  // A one-byte character takes at most 2 UTF-8 bytes; a two-byte one at most 3.
+  std::string out(2 * size, '\0');
+  char* p = out.data();
   bool compressed = true;
   std::size_t i = 2;
   while (i < size) {
     if (data[i] == 0x00) {
       compressed = !compressed;
       ++i;
-    } else if (compressed) {
-      utf16.push_back(data[i]);
-      utf16.push_back(0);
-      ++i;
+      continue;
+    }
+    std::size_t run = i;
+    if (compressed) {
+      while (run < size && data[run] != 0x00) ++run;
+      p = PutLatin1AsUtf8(data + i, run - i, p);
+      i = run;
     } else {
-      if (i + 1 >= size) break;  // a lone trailing byte: not a character
-      utf16.push_back(data[i]);
-      utf16.push_back(data[i + 1]);
-      i += 2;
+      // Two-byte units up to the next unit whose first byte is 00 (a switch).
+      while (run + 1 < size && data[run] != 0x00) run += 2;
+      p = PutUtf16AsUtf8(data + i, (run - i) / 2, p);
+      i = run;
+      if (i + 1 == size && data[i] != 0x00) break;  // a lone trailing byte: not a character
     }
   }
-  return Utf16ToUtf8(utf16.data(), utf16.size());
+  out.resize(std::size_t(p - out.data()));
+  return out;
 }
 
 Status EncodeJet4Text(const std::string& utf8, bool compress, std::vector<std::uint8_t>* out) {

@@ -133,4 +133,88 @@ Status WriteSlot(PageSource& pages, RowId id, const std::vector<std::uint8_t>& b
   return pages.WritePage(id.page, std::move(out));
 }
 
+void PageRoom::Set(std::uint32_t page, std::uint32_t free_bytes) {
+  Forget(page);
+  room_of_.emplace(page, free_bytes);
+  by_room_.emplace(free_bytes, ~page);
+}
+
+void PageRoom::Forget(std::uint32_t page) {
+  auto it = room_of_.find(page);
+  if (it == room_of_.end()) return;
+  by_room_.erase({it->second, ~page});
+  room_of_.erase(it);
+}
+
+std::optional<std::uint32_t> PageRoom::FindAtLeast(std::uint32_t needed) const {
+  auto it = by_room_.lower_bound({needed, 0});
+  if (it == by_room_.end()) return std::nullopt;
+  return ~it->second;
+}
+
+namespace {
+
+// Where `bytes` go on a page holding `rows`: the first deleted slot, or a new one.
+std::size_t FreeSlotFor(std::vector<PageRow>* rows) {
+  for (std::size_t i = 0; i < rows->size(); ++i) {
+    if ((*rows)[i].flags == 0xC000) return i;
+  }
+  rows->emplace_back();
+  return rows->size() - 1;
+}
+
+void NoteRemaining(PageRoom* room, std::uint32_t page, std::uint32_t free_bytes, std::uint32_t keep_above) {
+  if (free_bytes >= keep_above) {
+    room->Set(page, free_bytes);
+  } else {
+    room->Forget(page);
+  }
+}
+
+}  // namespace
+
+Status PlaceOnKnownPage(PageSource& pages, std::uint32_t owner, std::uint32_t keep_above,
+                        const std::vector<std::uint8_t>& bytes, std::uint16_t flags, PageRoom* room,
+                        RowId* id) {
+  const DataPageLayout layout = DataPageLayout::For(pages.jet_version());
+  const std::uint32_t needed = RowFootprint(bytes.size());
+  *id = RowId{0, 0};
+  // Each pass either places the row or lowers or drops the page's figure,
+  // so the loop ends.
+  while (std::optional<std::uint32_t> candidate = room->FindAtLeast(needed)) {
+    const std::uint32_t number = *candidate;
+    if (number >= pages.page_count()) {  // a page of a statement that was rolled back
+      room->Forget(number);
+      continue;
+    }
+    PageBytes page;
+    JET_RETURN_IF_ERROR(pages.ReadPage(number, &page));
+    if ((*page)[0] != 0x01 || Get32(page->data() + layout.owner) != owner) {
+      room->Forget(number);
+      continue;
+    }
+    const std::uint32_t free_bytes = DataPageFreeSpace(*page);
+    if (free_bytes < needed) {
+      NoteRemaining(room, number, free_bytes, keep_above);
+      continue;
+    }
+    DataPage view;
+    JET_RETURN_IF_ERROR(DataPage::Parse(*page, number, layout, &view));
+    std::vector<PageRow> rows;
+    JET_RETURN_IF_ERROR(ReadPageRows(*page, view, &rows));
+    const std::size_t slot = FreeSlotFor(&rows);
+    rows[slot] = PageRow{flags, bytes};
+    std::vector<std::uint8_t> out = *page;
+    if (!BuildDataPage(layout, rows, &out)) {  // the header overstated its room
+      room->Forget(number);
+      continue;
+    }
+    NoteRemaining(room, number, DataPageFreeSpace(out), keep_above);
+    JET_RETURN_IF_ERROR(pages.WritePage(number, std::move(out)));
+    *id = RowId{number, std::uint16_t(slot)};
+    return Status::Ok();
+  }
+  return Status::Ok();
+}
+
 }  // namespace jet

@@ -18,7 +18,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "jet/page_source.h"
@@ -68,6 +72,27 @@ class DataPage {
   std::vector<std::uint16_t> slots_;
 };
 
+// The free space of the pages a writer may put rows on, as last seen, so
+// that a page with room for a row is found without reading every candidate.
+// The figures are hints: the writer checks the page itself before using it
+// and corrects the figure when the page holds less (a rolled-back statement,
+// another process).
+class PageRoom {
+ public:
+  // Records (or replaces) the free bytes of `page`.
+  void Set(std::uint32_t page, std::uint32_t free_bytes);
+  void Forget(std::uint32_t page);
+  bool Contains(std::uint32_t page) const { return room_of_.count(page) != 0; }
+  // The page recorded with the least room that is at least `needed` (best
+  // fit, so large gaps stay for large rows); among equals the newest page.
+  std::optional<std::uint32_t> FindAtLeast(std::uint32_t needed) const;
+  std::size_t size() const { return room_of_.size(); }
+
+ private:
+  std::set<std::pair<std::uint32_t, std::uint32_t>> by_room_;  // (free bytes, ~page)
+  std::unordered_map<std::uint32_t, std::uint32_t> room_of_;
+};
+
 // One slot's content, for rebuilding a page.
 struct PageRow {
   std::uint16_t flags = 0;  // the slot's top bits, as RowSlot::flags()
@@ -96,5 +121,14 @@ Status ReadSlot(PageSource& pages, RowId id, std::vector<std::uint8_t>* bytes, s
 // Replaces one slot's bytes and flags, rebuilding the page; NotSupported
 // ("no room") when the page cannot hold the new content.
 Status WriteSlot(PageSource& pages, RowId id, const std::vector<std::uint8_t>& bytes, std::uint16_t flags);
+
+// Puts a row (slot flags `flags`) on a page of `owner` that `room` knows to
+// have space, taking the first deleted slot or a new one, and records the
+// page's remaining space (pages left with less than `keep_above` bytes are
+// dropped from `room`).  *id is the row's place; {0, 0} when no known page
+// could take it (the caller then starts a new page).
+Status PlaceOnKnownPage(PageSource& pages, std::uint32_t owner, std::uint32_t keep_above,
+                        const std::vector<std::uint8_t>& bytes, std::uint16_t flags, PageRoom* room,
+                        RowId* id);
 
 }  // namespace jet

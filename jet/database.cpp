@@ -84,7 +84,7 @@ struct CatalogEntry {
 // checked against the page before use, so a rolled-back statement or another
 // process's change cannot mislead it.
 struct WriteHints {
-  std::vector<std::uint32_t> room;  // data pages that had room
+  PageRoom room;  // data pages that had room
   bool room_loaded = false;
   std::unique_ptr<LongValueWriter> long_values;
 };
@@ -325,49 +325,24 @@ Status Database::Impl::PlaceRow(const TableDef& t, const std::vector<std::uint8_
   const DataPageLayout lay = layout();
   WriteHints& h = hints[t.tdef_page];
   if (!h.room_loaded) {
+    // The free-space map says which pages have room, not how much: each
+    // starts as "maybe a page's worth" and is corrected when first looked at.
     h.room_loaded = true;
-    JET_RETURN_IF_ERROR(ReadUsageMap(*pages, t.free_pages, &h.room));
+    std::vector<std::uint32_t> listed;
+    JET_RETURN_IF_ERROR(ReadUsageMap(*pages, t.free_pages, &listed));
+    for (std::uint32_t number : listed) h.room.Set(number, lay.page_size);
   }
-  // Newest pages first: the last page added is the likeliest to have room.
-  for (std::size_t k = h.room.size(); k-- > 0;) {
-    const std::uint32_t number = h.room[k];
-    PageBytes page;
-    bool usable = number < pages->page_count();
-    if (usable) {
-      JET_RETURN_IF_ERROR(pages->ReadPage(number, &page));
-      usable = (*page)[0] == 0x01 && Get32(page->data() + lay.owner) == t.tdef_page &&
-               DataPageFreeSpace(*page) >= kRoomThreshold;
-    }
-    if (!usable) {
-      h.room.erase(h.room.begin() + k);
-      continue;
-    }
-    if (DataPageFreeSpace(*page) < RowFootprint(bytes.size())) continue;
-    DataPage view;
-    JET_RETURN_IF_ERROR(DataPage::Parse(*page, number, lay, &view));
-    std::vector<PageRow> rows;
-    JET_RETURN_IF_ERROR(ReadPageRows(*page, view, &rows));
-    std::size_t slot = rows.size();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].flags == 0xC000) { slot = i; break; }
-    }
-    if (slot == rows.size()) rows.emplace_back();
-    rows[slot] = PageRow{flags, bytes};
-    std::vector<std::uint8_t> out = *page;
-    if (!BuildDataPage(lay, rows, &out)) continue;
-    JET_RETURN_IF_ERROR(pages->WritePage(number, std::move(out)));
-    *id = RowId{number, std::uint16_t(slot)};
-    return NoteRoom(t, number);
-  }
+  JET_RETURN_IF_ERROR(PlaceOnKnownPage(*pages, t.tdef_page, kRoomThreshold, bytes, flags, &h.room, id));
+  if (id->page != 0) return NoteRoom(t, id->page);
   std::uint32_t number;
   JET_RETURN_IF_ERROR(pages->AllocatePage(&number));
   std::vector<std::uint8_t> out = NewDataPage(lay, t.tdef_page);
   if (!BuildDataPage(lay, {PageRow{flags, bytes}}, &out)) {
     return Status::InvalidArgument("row of " + std::to_string(bytes.size()) + " bytes does not fit a page");
   }
+  if (DataPageFreeSpace(out) >= kRoomThreshold) h.room.Set(number, DataPageFreeSpace(out));
   JET_RETURN_IF_ERROR(pages->WritePage(number, std::move(out)));
   JET_RETURN_IF_ERROR(UpdateUsageMap(*pages, t.used_pages, number, true));
-  h.room.push_back(number);
   *id = RowId{number, 0};
   return NoteRoom(t, number);
 }
@@ -375,7 +350,11 @@ Status Database::Impl::PlaceRow(const TableDef& t, const std::vector<std::uint8_
 Status Database::Impl::FreeRowSlot(const TableDef& t, RowId id) {
   JET_RETURN_IF_ERROR(WriteSlot(*pages, id, {}, 0xC000));
   WriteHints& h = hints[t.tdef_page];
-  if (h.room_loaded && std::find(h.room.begin(), h.room.end(), id.page) == h.room.end()) h.room.push_back(id.page);
+  if (h.room_loaded) {
+    PageBytes page;
+    JET_RETURN_IF_ERROR(pages->ReadPage(id.page, &page));
+    h.room.Set(id.page, DataPageFreeSpace(*page));
+  }
   return NoteRoom(t, id.page);
 }
 

@@ -52,7 +52,8 @@ class File {
 // truncates an existing one.
 Status OpenFile(const std::string& path, File::Mode mode, std::unique_ptr<File>* file);
 // Whether a file exists at `path`; removing one (the journal).  The removal
-// is durable on return (the directory is flushed where the platform needs it).
+// is made durable by SyncDirectoryOf afterwards, which callers skip when
+// they run without flushes.
 bool FileExists(const std::string& path);
 Status RemoveFile(const std::string& path);
 // Makes the creation of a file in `path`'s directory durable.

@@ -184,7 +184,7 @@ bool FileExists(const std::string& path) {
 
 Status RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) return ErrnoStatus("cannot remove", path, errno);
-  return SyncDirectoryOf(path);
+  return Status::Ok();
 }
 
 Status SyncDirectoryOf(const std::string& path) {

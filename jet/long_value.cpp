@@ -74,48 +74,21 @@ std::size_t LongValueWriter::max_single() const {
   return layout.page_size - layout.slots - 2;
 }
 
+// A page is worth remembering while it can take a small part.
+constexpr std::uint32_t kKeepRoom = 64;
+
 Status LongValueWriter::Place(const std::vector<std::uint8_t>& row, RowId* id) {
+  JET_RETURN_IF_ERROR(PlaceOnKnownPage(pages_, kLvalOwner, kKeepRoom, row, 0, &room_, id));
+  if (id->page != 0) return Status::Ok();
   const DataPageLayout layout = DataPageLayout::For(pages_.jet_version());
-  for (std::size_t k = 0; k < candidates_.size();) {
-    const std::uint32_t p = candidates_[k];
-    PageBytes page;
-    // A candidate from a statement that was rolled back may be gone.
-    bool usable = p < pages_.page_count();
-    if (usable) {
-      JET_RETURN_IF_ERROR(pages_.ReadPage(p, &page));
-      usable = (*page)[0] == 0x01 && Get32(page->data() + layout.owner) == kLvalOwner &&
-               DataPageFreeSpace(*page) >= 64;
-    }
-    if (!usable) {
-      candidates_.erase(candidates_.begin() + k);
-      continue;
-    }
-    ++k;
-    if (DataPageFreeSpace(*page) < RowFootprint(row.size())) continue;
-    DataPage view;
-    JET_RETURN_IF_ERROR(DataPage::Parse(*page, p, layout, &view));
-    std::vector<PageRow> rows;
-    JET_RETURN_IF_ERROR(ReadPageRows(*page, view, &rows));
-    std::uint16_t slot = std::uint16_t(rows.size());
-    for (std::uint16_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].flags == 0xC000) { slot = i; break; }
-    }
-    if (slot == rows.size()) rows.emplace_back();
-    rows[slot] = PageRow{0, row};
-    std::vector<std::uint8_t> out = *page;
-    if (!BuildDataPage(layout, rows, &out)) continue;
-    JET_RETURN_IF_ERROR(pages_.WritePage(p, std::move(out)));
-    *id = RowId{p, slot};
-    return Status::Ok();
-  }
   std::uint32_t p;
   JET_RETURN_IF_ERROR(pages_.AllocatePage(&p));
   std::vector<std::uint8_t> out = NewDataPage(layout, kLvalOwner);
   if (!BuildDataPage(layout, {PageRow{0, row}}, &out)) {
     return Status::InvalidArgument("long value part of " + std::to_string(row.size()) + " bytes does not fit a page");
   }
+  if (DataPageFreeSpace(out) >= kKeepRoom) room_.Set(p, DataPageFreeSpace(out));
   JET_RETURN_IF_ERROR(pages_.WritePage(p, std::move(out)));
-  candidates_.push_back(p);
   *id = RowId{p, 0};
   return Status::Ok();
 }
@@ -177,9 +150,9 @@ Status LongValueWriter::Free(const std::uint8_t* field, std::size_t size) {
       if (freed < length) next = PointerAt(row.data());
     }
     JET_RETURN_IF_ERROR(WriteSlot(pages_, here, {}, 0xC000));
-    if (std::find(candidates_.begin(), candidates_.end(), here.page) == candidates_.end()) {
-      candidates_.push_back(here.page);
-    }
+    PageBytes page;
+    JET_RETURN_IF_ERROR(pages_.ReadPage(here.page, &page));
+    room_.Set(here.page, DataPageFreeSpace(*page));
     if (kind != kLongValueChain) break;
   }
   return Status::Ok();

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "jet/data_page.h"
 #include "jet/page_source.h"
 #include "jet/status.h"
 #include "jet/table_def.h"
@@ -52,7 +53,7 @@ class LongValueWriter {
   Status Place(const std::vector<std::uint8_t>& row, RowId* id);
 
   PageSource& pages_;
-  std::vector<std::uint32_t> candidates_;  // LVAL pages that had room; checked before use
+  PageRoom room_;  // LVAL pages that had room; checked before use
 };
 
 }  // namespace jet

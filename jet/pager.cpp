@@ -132,6 +132,7 @@ struct Pager::Impl {
     // flushed: the file was never touched (invariant 1).
     Status removed = fs->Remove(journal_path);
     if (!removed.ok() && removed.code() != Status::Code::kNotFound) return removed;
+    if (removed.ok()) JET_RETURN_IF_ERROR(fs->SyncDirectoryOf(journal_path));
     DropCache();
     return Status::Ok();
   }
@@ -212,6 +213,12 @@ struct Pager::Impl {
       JET_RETURN_IF_ERROR(fs->SyncDirectoryOf(journal_path));
     }
     return Status::Ok();
+  }
+
+  // The statement is committed once the journal is gone for good.
+  Status RemoveJournal() {
+    JET_RETURN_IF_ERROR(fs->Remove(journal_path));
+    return options.sync ? fs->SyncDirectoryOf(journal_path) : Status::Ok();
   }
 
   Status WritePages() {
@@ -365,7 +372,8 @@ Status Pager::Commit() {
   journal.page_size = m.page_size;
   journal.original_size = m.stamp.size;
   journal.salt = static_cast<std::uint64_t>(NowNanoseconds()) ^ (m.generation << 48);
-  for (const auto& [number, bytes] : m.dirty) {
+  for (auto it = m.dirty.begin(); it != m.dirty.end();) {
+    const std::uint32_t number = it->first;
     if (number >= m.original_page_count) break;  // new pages: undone by cutting the file back
     PageBytes original;
     Status s = m.ReadCommitted(number, &original);
@@ -373,7 +381,17 @@ Status Pager::Commit() {
       Rollback();
       return s;
     }
+    // A page written back as it was is neither journaled nor written.
+    if (*original == *it->second) {
+      it = m.dirty.erase(it);
+      continue;
+    }
     journal.pages.push_back(JournalPage{number, *original});
+    ++it;
+  }
+  if (m.dirty.empty()) {
+    m.ReleaseAfterWrite();
+    return Status::Ok();
   }
 
   Status s = m.WriteJournal(journal);
@@ -383,7 +401,7 @@ Status Pager::Commit() {
     return s;
   }
   s = m.WritePages();
-  if (s.ok()) s = m.fs->Remove(m.journal_path);
+  if (s.ok()) s = m.RemoveJournal();
   if (!s.ok()) {
     s = m.RestoreAfterFailure(journal, s);
     m.page_count = m.original_page_count;

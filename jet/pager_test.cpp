@@ -451,5 +451,84 @@ TEST_F(PagerTest, BackToBackCommitsOfTheSameSizeAreSeen) {
   }
 }
 
+std::size_t CountOps(const std::vector<RecordedOp>& log, RecordedOp::Kind kind, const std::string& path = "") {
+  std::size_t n = 0;
+  for (const RecordedOp& op : log) n += op.kind == kind && (path.empty() || op.path == path);
+  return n;
+}
+
+TEST_F(PagerTest, FlushesOnlyWhenSyncIsOn) {
+  auto platform = PlatformFileSystem();
+  for (bool sync : {false, true}) {
+    RecordingFileSystem recording(platform.get());
+    PagerOptions options;
+    options.read_only = false;
+    options.sync = sync;
+    options.file_system = &recording;
+    std::unique_ptr<Pager> pager;
+    ASSERT_TRUE(Pager::Open(path_, options, &pager).ok());
+    recording.Clear();
+    ASSERT_TRUE(Statement(pager.get(), sync ? 0x11 : 0x22, 1).ok());
+    const auto& log = recording.log();
+    const std::size_t flushes = CountOps(log, RecordedOp::Kind::kSync) + CountOps(log, RecordedOp::Kind::kSyncDirectory);
+    if (!sync) {
+      EXPECT_EQ(flushes, 0u);
+      continue;
+    }
+    // Journal, its directory entry, the file; then the journal's removal.
+    EXPECT_EQ(CountOps(log, RecordedOp::Kind::kSync), 2u);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2].kind, RecordedOp::Kind::kRemove);
+    EXPECT_EQ(log.back().kind, RecordedOp::Kind::kSyncDirectory);
+  }
+}
+
+TEST_F(PagerTest, PagesWrittenBackUnchangedAreNeitherJournaledNorWritten) {
+  auto platform = PlatformFileSystem();
+  RecordingFileSystem recording(platform.get());
+  auto pager = OpenPager(false, &recording);
+  recording.Clear();
+  ASSERT_TRUE(pager->BeginWrite().ok());
+  PageBytes page1;
+  ASSERT_TRUE(pager->Read(1, &page1).ok());
+  ASSERT_TRUE(pager->Write(1, *page1).ok());
+  ASSERT_TRUE(pager->Write(3, ByteVec(4096, 0x5A)).ok());
+  ASSERT_TRUE(pager->Commit().ok());
+  std::vector<std::uint64_t> file_writes;
+  std::size_t journal_bytes = 0;
+  for (const RecordedOp& op : recording.log()) {
+    if (op.kind != RecordedOp::Kind::kWrite) continue;
+    if (op.path == journal()) journal_bytes += op.data.size();
+    if (op.path == path_) file_writes.push_back(op.offset);
+  }
+  EXPECT_EQ(file_writes, std::vector<std::uint64_t>{3 * 4096});
+  Journal one_page;
+  one_page.page_size = 4096;
+  one_page.pages.push_back(JournalPage{3, ByteVec(4096)});
+  EXPECT_EQ(journal_bytes, EncodeJournal(one_page).size());
+
+  // A statement that changes nothing touches no file at all.
+  recording.Clear();
+  ASSERT_TRUE(pager->BeginWrite().ok());
+  ASSERT_TRUE(pager->Write(1, *page1).ok());
+  ASSERT_TRUE(pager->Commit().ok());
+  EXPECT_EQ(CountOps(recording.log(), RecordedOp::Kind::kWrite), 0u);
+  EXPECT_FALSE(fs::exists(journal()));
+}
+
+TEST(JournalChecksumTest, MatchesTheStandardCrc32InOneGoOrInPieces) {
+  const std::string check = "123456789";
+  EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+  // Lengths around the 8-byte stride, split at every point, agree with one pass.
+  ByteVec bytes(41);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+  for (std::size_t n = 0; n <= bytes.size(); ++n) {
+    const std::uint32_t whole = Crc32(bytes.data(), n);
+    for (std::size_t cut = 0; cut <= n; ++cut) {
+      ASSERT_EQ(Crc32(bytes.data() + cut, n - cut, Crc32(bytes.data(), cut)), whole) << n << " cut at " << cut;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace jet
