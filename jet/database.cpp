@@ -379,6 +379,7 @@ Status Database::Open(const std::string& path, const OpenOptions& options, std::
   PagerOptions po;
   po.read_only = options.read_only;
   po.sync = options.sync;
+  po.file_system = options.file_system;
   JET_RETURN_IF_ERROR(Pager::Open(path, po, &impl->pager));
   JET_RETURN_IF_ERROR(impl->pager->BeginRead());
   Status s = [&]() -> Status {

@@ -32,6 +32,10 @@ struct OpenOptions {
   std::string password;   // the database password; "" for none.  A mismatch fails the open.
   bool read_only = true;
   bool sync = true;       // flush on commit
+  // The files to work on; null means the platform's.  Tests pass a wrapper
+  // that injects faults or records writes (jet/file_fault.h).  Not owned;
+  // must outlive the Database.
+  FileSystem* file_system = nullptr;
 };
 
 // What the database definition page (page 0) says.

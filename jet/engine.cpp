@@ -16,6 +16,7 @@ Status Connection::Open(const std::string& path, const ConnectionOptions& option
   open.password = options.password;
   open.read_only = options.read_only;
   open.sync = options.sync;
+  open.file_system = options.file_system;
   std::unique_ptr<Database> database;
   Status status = Database::Open(path, open, &database);
   if (!status.ok() && status.code() == Status::Code::kIOError && !open.read_only) {

@@ -26,6 +26,8 @@ struct ConnectionOptions {
   std::string password;    // the database password, "" for none
   bool read_only = false;  // refuse every statement but SELECT
   bool sync = true;        // flush journal and file on commit
+  // The files to work on; null means the platform's (see OpenOptions).
+  FileSystem* file_system = nullptr;
 };
 
 class Connection {

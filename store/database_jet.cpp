@@ -22,6 +22,7 @@
 #include "jet/engine.h"
 #include "jet/sql/value_text.h"
 #include "store/database.h"
+#include "store/database_jet_testing.h"
 #include "text/gb18030.h"
 
 namespace store {
@@ -101,7 +102,10 @@ DBConnection::~DBConnection() = default;
 RecordSet::RecordSet() : impl_(std::make_unique<Impl>()) {}
 RecordSet::~RecordSet() = default;
 
-int ConnectAccess(DBConnection& connection, const Text& path, const Text& password) {
+namespace {
+
+int Connect(DBConnection& connection, const Text& path, const Text& password,
+            jet::FileSystem* files) {
   Session& session = *connection.impl()->session;
   session.Close();
   // The same string the ADO backend hands its provider, read back the same way.
@@ -111,6 +115,7 @@ int ConnectAccess(DBConnection& connection, const Text& path, const Text& passwo
   options.password = text::Utf8FromGb18030(ConnectionStringValue(connection_string, "Jet OLEDB:Database Password"));
   const char* nosync = std::getenv("NORVANE_JET_NOSYNC");
   options.sync = !(nosync && std::string_view(nosync) == "1");
+  options.file_system = files;
   const std::string file = text::Utf8FromGb18030(ConnectionStringValue(connection_string, "Data Source"));
   const jet::Status status = jet::Connection::Open(file, options, &session.connection);
   if (!status.ok()) {
@@ -120,6 +125,16 @@ int ConnectAccess(DBConnection& connection, const Text& path, const Text& passwo
   }
   session.last_error.clear();
   return 1;
+}
+
+}  // namespace
+
+int ConnectAccess(DBConnection& connection, const Text& path, const Text& password) {
+  return Connect(connection, path, password, nullptr);
+}
+
+int ConnectAccessOver(DBConnection& connection, const Text& path, jet::FileSystem* files) {
+  return Connect(connection, path, "", files);
 }
 
 int AttachConnection(RecordSet& recordSet, DBConnection& connection) {
