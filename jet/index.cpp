@@ -561,4 +561,29 @@ std::unique_ptr<IndexMaintainer> NewIndexMaintainer(Database& db) { return std::
 
 void InstallIndexMaintainer(Database& db) { db.SetIndexMaintainer(NewIndexMaintainer(db)); }
 
+Status FindRowsWithKey(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& key,
+                       std::vector<RowId>* rows) {
+  rows->clear();
+  std::vector<std::uint8_t> lowest = key;
+  lowest.insert(lowest.end(), kPointerBytes, 0);
+  std::vector<Step> path;
+  JET_RETURN_IF_ERROR(Descend(pager, root, lowest, &path));
+  IndexPage page = std::move(path.back().page);
+  std::uint32_t number = path.back().number;
+  // Leaves emptied by deletes stay in the chain; the chain cannot be longer
+  // than the file.
+  for (std::uint32_t hops = 0; hops <= pager.page_count(); ++hops) {
+    for (const auto& e : page.entries) {
+      if (Compare(e.data(), e.size(), lowest.data(), lowest.size()) < 0) continue;
+      if (e.size() != lowest.size() || !std::equal(key.begin(), key.end(), e.begin())) return Status::Ok();
+      rows->push_back(EntryRow(e));
+    }
+    if (page.next == 0) return Status::Ok();
+    number = page.next;
+    JET_RETURN_IF_ERROR(ReadIndexPage(pager, number, &page));
+    if (!page.leaf()) return Status::Corruption(PageWhere(number) + ": leaf chain leads to a non-leaf page");
+  }
+  return Status::Corruption(PageWhere(number) + ": leaf chain loops");
+}
+
 }  // namespace jet

@@ -78,6 +78,12 @@ Status InsertIndexEntry(Pager& pager, const TableDef& table, std::uint32_t root,
                         std::vector<std::uint32_t>* allocated);
 Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry);
 
+// The rows whose entry in the index rooted at `root` has exactly `key`, in
+// index order: one descent, then along the leaf chain while the keys match.
+// For keys of one fixed width (numeric, date and Yes/No columns).
+Status FindRowsWithKey(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& key,
+                       std::vector<RowId>* rows);
+
 // Sets or clears `page` in the usage map at `map` (Jet 4, not encoded).
 Status MarkPageInMap(Pager& pager, RowId map, std::uint32_t page, bool in_use);
 

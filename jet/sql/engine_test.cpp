@@ -198,5 +198,44 @@ TEST_F(EngineTest, ReadOnlyConnectionRefusesWrites) {
   EXPECT_FALSE(Fail("INSERT INTO T (a) VALUES (1)").ok());
 }
 
+// `ID = n` is answered by the primary key's index; the same rows must come
+// back as from a scan (`ID >= n AND ID <= n` is not looked up), across leaf
+// splits, deleted rows and rows moved by a growing update.
+TEST_F(EngineTest, KeyEqualityThroughTheIndexAgreesWithAScan) {
+  Run(U8(u8"CREATE TABLE 知识点 (ID COUNTER PRIMARY KEY, 标题 MEMO, 内容 MEMO, 资料链接 MEMO)"));
+  const int rows = 1500;  // several index leaves
+  for (int i = 1; i <= rows; ++i)
+    Run(U8(u8"INSERT INTO 知识点 (标题,内容) VALUES ('t") + std::to_string(i) + "','c')");
+  for (int id : {2, 400, 401, 1500}) {
+    EXPECT_EQ(Run(U8(u8"DELETE FROM 知识点 WHERE ID = ") + std::to_string(id)).rows_affected, 1) << id;
+  }
+  const std::string t = U8(u8"标题");
+  const std::string big(3000, 'x');  // no longer fits beside its neighbours: the row moves
+  for (int id : {3, 700}) {
+    EXPECT_EQ(Run(U8(u8"UPDATE 知识点 SET 资料链接 = '") + big + "', " + t + " = 'moved' WHERE ID = " + std::to_string(id))
+                  .rows_affected,
+              1);
+  }
+  for (int id : {1, 2, 3, 399, 400, 401, 402, 700, 1499, 1500, 1501, 0, -1}) {
+    const std::string n = std::to_string(id);
+    EXPECT_EQ(Ids("ID = " + n), Ids("ID >= " + n + " and ID <= " + n)) << id;
+    EXPECT_EQ(Ids(n + " = ID"), Ids("ID = " + n)) << id;
+    EXPECT_EQ(Ids("ID = " + n + " and " + t + " = 'moved'"), Ids("ID >= " + n + " and ID <= " + n + " and " + t + " = 'moved'"))
+        << id;
+  }
+  EXPECT_EQ(Ids("ID = 3"), std::set<long>{3});
+  EXPECT_EQ(Ids("ID = 99999999999"), std::set<long>{});
+  EXPECT_EQ(Ids("ID = 5 or ID = 6"), (std::set<long>{5, 6}));  // OR: scanned
+  Result r = Run(U8(u8"SELECT 资料链接 FROM 知识点 WHERE ID = 700"));
+  ASSERT_EQ(r.rows.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(r.rows[0][0]), big);
+  // Statements on keys that are gone change nothing and say so.
+  EXPECT_EQ(Run(U8(u8"DELETE FROM 知识点 WHERE ID = 400")).rows_affected, 0);
+  EXPECT_EQ(Run(U8(u8"UPDATE 知识点 SET 标题 = 'x' WHERE ID = 1501")).rows_affected, 0);
+  EXPECT_EQ(Run(U8(u8"DELETE FROM 知识点 WHERE ID = 3 AND 标题 = 'not this'")).rows_affected, 0);
+  EXPECT_EQ(Run(U8(u8"DELETE FROM 知识点 WHERE ID = 3")).rows_affected, 1);
+  EXPECT_EQ(Run(U8(u8"select ID from 知识点")).rows.size(), std::size_t(rows - 5));
+}
+
 }  // namespace
 }  // namespace jet

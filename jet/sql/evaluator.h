@@ -29,6 +29,8 @@ class Predicate {
   Status Matches(const Row& row, bool* matches) const;
   // Positions of the columns the clause reads, added to *positions.
   void CollectColumns(std::vector<int>* positions) const;
+  // The bound clause (column positions filled in); null for every row.
+  const Expr* expression() const { return where_.get(); }
 
  private:
   struct Bound;

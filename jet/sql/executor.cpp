@@ -1,11 +1,14 @@
 #include "jet/sql/executor.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <set>
 
 #include "jet/codec.h"
 #include "jet/create.h"
+#include "jet/index.h"
+#include "jet/index_key.h"
 #include "jet/sql/collation.h"
 #include "jet/sql/convert.h"
 #include "jet/sql/evaluator.h"
@@ -19,10 +22,81 @@ Status FindColumn(const TableDef& table, const std::string& name, int* position)
   return Status::Ok();
 }
 
-// Rows of `table` that satisfy `where`, with their ids; only `columns` decoded
-// (empty: all).
+// An equality the table's index can answer: an integer column compared
+// with a whole number, where a single-column index keys that column.
+struct KeyLookup {
+  const RealIndex* index = nullptr;
+  int position = -1;
+  std::int64_t value = 0;
+};
+
+bool IntegerColumn(ColumnType type) {
+  return type == ColumnType::kLong || type == ColumnType::kInteger || type == ColumnType::kByte;
+}
+
+const RealIndex* IndexOn(const TableDef& table, int position) {
+  for (const RealIndex& index : table.real_indexes) {
+    if (index.columns.size() == 1 && index.columns[0].column_position == position) return &index;
+  }
+  return nullptr;
+}
+
+// Looks for `column = number` in `e` or in one operand of its ANDs: rows
+// outside the index's answer cannot satisfy the clause.
+bool FindKeyLookup(const TableDef& table, const Expr* e, KeyLookup* lookup) {
+  if (!e) return false;
+  if (e->kind == ExprKind::kAnd) return FindKeyLookup(table, e->left.get(), lookup) || FindKeyLookup(table, e->right.get(), lookup);
+  if (e->kind != ExprKind::kCompare || e->op != CompareOp::kEqual) return false;
+  const Expr* column = e->left.get();
+  const Expr* literal = e->right.get();
+  if (column->kind != ExprKind::kColumn) std::swap(column, literal);
+  if (column->kind != ExprKind::kColumn || literal->kind != ExprKind::kLiteral) return false;
+  const auto* number = std::get_if<std::int64_t>(&literal->value);
+  const int position = column->column_position;
+  if (!number || position < 0 || std::size_t(position) >= table.columns.size()) return false;
+  if (!IntegerColumn(table.columns[position].type)) return false;
+  // A number the column cannot hold matches no row; the scan says so too.
+  if (*number < INT32_MIN || *number > INT32_MAX) return false;
+  const RealIndex* index = IndexOn(table, position);
+  if (!index) return false;
+  *lookup = KeyLookup{index, position, *number};
+  return true;
+}
+
+// The rows the index gives for `lookup`, each checked against the whole clause.
+Status CollectThroughIndex(Database& db, const TableDef& table, const Predicate& where, const KeyLookup& lookup,
+                           std::vector<std::pair<RowId, Row>>* matches, bool* answered) {
+  *answered = false;
+  Row probe(table.columns.size());
+  probe[lookup.position] = lookup.value;
+  std::vector<std::uint8_t> key;
+  // A value the key cannot encode (out of the column's range): scan instead.
+  if (!EncodeIndexKey(table, *lookup.index, probe, &key).ok()) return Status::Ok();
+  std::vector<RowId> ids;
+  JET_RETURN_IF_ERROR(FindRowsWithKey(db.pager(), lookup.index->first_page, key, &ids));
+  for (RowId id : ids) {
+    Row row;
+    JET_RETURN_IF_ERROR(db.ReadRow(table, id, &row));
+    bool matched = false;
+    JET_RETURN_IF_ERROR(where.Matches(row, &matched));
+    if (matched) matches->emplace_back(id, std::move(row));
+  }
+  *answered = true;
+  return Status::Ok();
+}
+
+// Rows of `table` that satisfy `where`, with their ids, in page order (an
+// index lookup gives a handful; their order is the index's); only `columns`
+// decoded (empty: all) on a scan.  Index pages are read straight from the
+// file, so encoded files and Jet 3's index layout always scan.
 Status CollectMatches(Database& db, const TableDef& table, const Predicate& where,
                       std::vector<int> columns, std::vector<std::pair<RowId, Row>>* matches) {
+  KeyLookup lookup;
+  if (db.info().jet_version == 4 && !db.info().encoded && FindKeyLookup(table, where.expression(), &lookup)) {
+    bool answered = false;
+    JET_RETURN_IF_ERROR(CollectThroughIndex(db, table, where, lookup, matches, &answered));
+    if (answered) return Status::Ok();
+  }
   ScanOptions options;
   std::sort(columns.begin(), columns.end());
   columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
