@@ -508,11 +508,11 @@ class Maintainer final : public IndexMaintainer {
 
  private:
   // *keyed false: the row has no entry in this index (ignore-nulls index
-  // and a NULL key, or a catalog name whose key is unknown).
+  // with every key column NULL, or a catalog name whose key is unknown).
   Status KeyFor(const TableDef& table, const RealIndex& index, const Row& row, std::vector<std::uint8_t>* key,
                 bool* keyed) {
     *keyed = false;
-    if (index.ignore_nulls() && KeyHasNull(table, index, row)) return Status::Ok();
+    if (index.ignore_nulls() && KeyAllNull(table, index, row)) return Status::Ok();
     Status s = EncodeIndexKey(table, index, row, key);
     if (s.code() == Status::Code::kNotSupported && IsCatalog(table)) return Status::Ok();
     JET_RETURN_IF_ERROR(s);

@@ -160,4 +160,15 @@ bool KeyHasNull(const TableDef& table, const RealIndex& index, const Row& row) {
   return false;
 }
 
+bool KeyAllNull(const TableDef& table, const RealIndex& index, const Row& row) {
+  (void)table;
+  for (const IndexColumn& c : index.columns) {
+    if (c.column_position < 0 || static_cast<std::size_t>(c.column_position) >= row.size() ||
+        !IsNull(row[c.column_position])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace jet

@@ -43,5 +43,8 @@ Status EncodeIndexKey(const TableDef& table, const RealIndex& index, const Row& 
 
 // True when any key column of `row` is NULL.
 bool KeyHasNull(const TableDef& table, const RealIndex& index, const Row& row);
+// True when every key column of `row` is NULL: the rows an "ignore nulls"
+// index leaves out (Access's compound indexes keep rows with some NULLs).
+bool KeyAllNull(const TableDef& table, const RealIndex& index, const Row& row);
 
 }  // namespace jet

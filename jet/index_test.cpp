@@ -60,7 +60,7 @@ Status ExpectedEntries(Database& db, const TableDef& t, const RealIndex& index, 
   *complete = true;
   Status failure;
   Status s = db.Scan(t, ScanOptions{}, [&](RowId id, const Row& row) {
-    if (index.ignore_nulls() && KeyHasNull(t, index, row)) return true;
+    if (index.ignore_nulls() && KeyAllNull(t, index, row)) return true;
     std::vector<std::uint8_t> key;
     Status k = EncodeIndexKey(t, index, row, &key);
     if (k.code() == Status::Code::kNotSupported) {

@@ -40,8 +40,10 @@ Status ReadMapPage(PageSource& pages, std::uint32_t number, RowId where, PageByt
 
 }  // namespace
 
-Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* set) {
+Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* set,
+                    std::vector<std::uint32_t>* map_pages) {
   set->clear();
+  if (map_pages) map_pages->clear();
   std::vector<std::uint8_t> row;
   std::uint16_t flags;
   JET_RETURN_IF_ERROR(ReadSlot(pages, where, &row, &flags));
@@ -54,6 +56,7 @@ Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* 
     for (std::size_t j = 0; 1 + 4 * j + 4 <= row.size(); ++j) {
       std::uint32_t map_page = Get32(row.data() + 1 + 4 * j);
       if (map_page == 0) continue;
+      if (map_pages) map_pages->push_back(map_page);
       PageBytes page;
       JET_RETURN_IF_ERROR(ReadMapPage(pages, map_page, where, &page));
       CollectBits(page->data() + 4, page->size() - 4, std::uint64_t(j) * per_page, pages.page_count(), set);

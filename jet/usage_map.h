@@ -21,7 +21,9 @@
 namespace jet {
 
 // The pages set in the map at `where`, ascending.
-Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* set);
+// `map_pages`, when given, receives the map pages a reference map uses.
+Status ReadUsageMap(PageSource& pages, RowId where, std::vector<std::uint32_t>* set,
+                    std::vector<std::uint32_t>* map_pages = nullptr);
 
 // Sets or clears the bit of `page` in the map at `where`.  An inline map
 // that cannot cover `page` is rewritten with a start page that does when all
