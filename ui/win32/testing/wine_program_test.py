@@ -197,14 +197,18 @@ class AdoProgramTest(unittest.TestCase):
         # Cursors of another process can only be told apart, not named:
         # the link label's is the same over its whole (empty) area and
         # differs from the arrow and the I-beam of the other controls.
+        # Under Wine the arrow has been seen with different handles over two
+        # controls, so the other controls' cursors are only checked not to be
+        # the hand.
         arrow = cursor_at("b_add", 5, 5)
         hand = {cursor_at("label1", x, y, leaving={arrow}) for x, y in ((2, 2), (200, 12), (413, 21))}
         self.assertEqual(len(hand), 1)
-        self.assertEqual(cursor_at("label2", 5, 5, leaving=hand), arrow)
-        ibeam = cursor_at("title", 20, 10, leaving={arrow})
         self.assertNotIn(arrow, hand)
+        plain_label = cursor_at("label2", 5, 5)
+        self.assertNotIn(plain_label, hand)
+        ibeam = cursor_at("title", 20, 10, leaving={plain_label})
         self.assertNotIn(ibeam, hand)
-        self.assertNotEqual(arrow, ibeam)
+        self.assertNotEqual(plain_label, ibeam)
 
     def test_context_menu_opens_at_the_mouse_and_delete_needs_a_selection(self):
         self.start_past_failed_connection()
