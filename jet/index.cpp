@@ -386,7 +386,8 @@ Status InsertIndexEntry(Pager& pager, const TableDef& table, std::uint32_t root,
   return Propagate(pager, &path, allocated);
 }
 
-Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry) {
+Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry,
+                        std::vector<std::uint32_t>* allocated) {
   std::vector<Step> path;
   JET_RETURN_IF_ERROR(Descend(pager, root, entry, &path));
   auto& leaf = path.back().page.entries;
@@ -395,8 +396,7 @@ Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std:
     return Status::Corruption(PageWhere(path.back().number) + ": the index has no entry for the row being removed");
   }
   leaf.erase(at);
-  std::vector<std::uint32_t> none;
-  return Propagate(pager, &path, &none);
+  return Propagate(pager, &path, allocated);
 }
 
 namespace {
@@ -500,7 +500,10 @@ class Maintainer final : public IndexMaintainer {
       bool keyed = false;
       JET_RETURN_IF_ERROR(KeyFor(table, index, row, &key, &keyed));
       if (!keyed) continue;
-      JET_RETURN_IF_ERROR(RemoveIndexEntry(db_.pager(), index.first_page, LeafEntry(key, id)));
+      std::vector<std::uint32_t> allocated;
+      JET_RETURN_IF_ERROR(RemoveIndexEntry(db_.pager(), index.first_page, LeafEntry(key, id), &allocated));
+      PagerPages pages(db_.pager(), 4);
+      for (std::uint32_t page : allocated) JET_RETURN_IF_ERROR(UpdateUsageMap(pages, index.used_pages, page, true));
       JET_RETURN_IF_ERROR(AdjustCount(table, r, -1));
     }
     return Status::Ok();

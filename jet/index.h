@@ -76,7 +76,10 @@ Status ReadIndexEntries(Pager& pager, std::uint32_t root, std::vector<std::vecto
 // REQUIRES: inside a write transaction.
 Status InsertIndexEntry(Pager& pager, const TableDef& table, std::uint32_t root, std::vector<std::uint8_t> entry,
                         std::vector<std::uint32_t>* allocated);
-Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry);
+// Removing can split a page too: the entries after the removed one lose
+// the prefix they shared with it and may no longer fit.
+Status RemoveIndexEntry(Pager& pager, std::uint32_t root, const std::vector<std::uint8_t>& entry,
+                        std::vector<std::uint32_t>* allocated);
 
 // The rows whose entry in the index rooted at `root` has exactly `key`, in
 // index order: one descent, then along the leaf chain while the keys match.
