@@ -14,6 +14,7 @@
 #include <fstream>
 #include <random>
 
+#include "jet/check.h"
 #include "jet/create.h"
 #include "jet/index_key.h"
 
@@ -227,6 +228,9 @@ TEST_F(IndexUpkeepTest, ThousandsOfInsertsAndDeletesKeepTheTreeEqualToTheRows) {
   db_->EndRead();
   EXPECT_EQ(actual.size(), ids.size());
   EXPECT_GT(pages.size(), 3u);  // the root split
+  std::vector<std::string> problems;
+  ASSERT_TRUE(CheckDatabase(*db_, &problems).ok());
+  for (const auto& p : problems) ADD_FAILURE() << p;
 }
 
 TEST_F(IndexUpkeepTest, ADuplicatePrimaryKeyIsRefusedAndTheFileStaysAsItWas) {
