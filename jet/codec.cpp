@@ -74,8 +74,7 @@ char* PutUtf8(std::uint32_t cp, char* p) {
   return p;
 }
 
-// UTF-16LE units [data, data + 2 * units) as UTF-8 at `p`, which has room
-// for 3 bytes per unit (a surrogate pair, two units, takes 4).
+// UTF-16LE units [data, data + 2 * units) as UTF-8 at `p`.
 char* PutUtf16AsUtf8(const std::uint8_t* data, std::size_t units, char* p) {
   for (std::size_t i = 0; i < units; ++i) {
     std::uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
@@ -97,8 +96,7 @@ char* PutUtf16AsUtf8(const std::uint8_t* data, std::size_t units, char* p) {
   return p;
 }
 
-// One-byte characters (Latin-1) [data, data + n) as UTF-8 at `p`, which has
-// room for 2 bytes each.
+// One-byte characters (Latin-1) [data, data + n) as UTF-8 at `p`.
 char* PutLatin1AsUtf8(const std::uint8_t* data, std::size_t n, char* p) {
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t b = data[i];
@@ -112,15 +110,67 @@ char* PutLatin1AsUtf8(const std::uint8_t* data, std::size_t n, char* p) {
   return p;
 }
 
+// The UTF-8 length of what PutUtf16AsUtf8 writes for the same units.
+std::size_t Utf8LengthOfUtf16(const std::uint8_t* data, std::size_t units) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    const std::uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
+    if (u < 0x80) {
+      n += 1;
+    } else if (u < 0x800) {
+      n += 2;
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      const std::uint32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
+      const bool pair = low >= 0xDC00 && low <= 0xDFFF;
+      n += pair ? 4 : 3;
+      i += pair ? 1 : 0;
+    } else {
+      n += 3;
+    }
+  }
+  return n;
+}
+
+std::size_t Utf8LengthOfLatin1(const std::uint8_t* data, std::size_t n) {
+  std::size_t high = 0;
+  for (std::size_t i = 0; i < n; ++i) high += data[i] >> 7;
+  return n + high;
+}
+
+// Calls run(compressed, begin, end) for each run of a compressed text's
+// body (after FF FE), in order; two-byte runs hold whole units only.
+template <typename Run>
+void ForEachCompressedRun(const std::uint8_t* data, std::size_t size, Run run) {
+  bool compressed = true;
+  std::size_t i = 2;
+  while (i < size) {
+    if (data[i] == 0x00) {
+      compressed = !compressed;
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    if (compressed) {
+      while (end < size && data[end] != 0x00) ++end;
+    } else {
+      // Two-byte units up to the next unit whose first byte is 00 (a switch);
+      // a lone trailing byte is not a character.
+      while (end + 1 < size && data[end] != 0x00) end += 2;
+    }
+    run(compressed, i, end);
+    if (!compressed && end + 1 == size && data[end] != 0x00) break;
+    i = end;
+  }
+}
+
 }  // namespace
 
-// The output is sized for the worst case once and cut to length at the end:
-// no per-character growth.
+// Texts are measured first and written into a string of exactly their
+// length: no per-character growth and no slack kept in the value.
 std::string Utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
   const std::size_t units = size / 2;
-  std::string out(3 * units, '\0');
-  char* end = PutUtf16AsUtf8(data, units, out.data());
-  out.resize(std::size_t(end - out.data()));
+  std::string out(Utf8LengthOfUtf16(data, units), '\0');
+  PutUtf16AsUtf8(data, units, out.data());
   return out;
 }
 
@@ -149,31 +199,15 @@ Status Utf8ToUtf16(const std::string& utf8, std::vector<std::uint8_t>* out) {
 // U+FFFD), which no writer produces.
 std::string DecodeJet4Text(const std::uint8_t* data, std::size_t size) {
   if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return Utf16ToUtf8(data, size);
-  // A one-byte character takes at most 2 UTF-8 bytes; a two-byte one at most 3.
-  std::string out(2 * size, '\0');
+  std::size_t length = 0;
+  ForEachCompressedRun(data, size, [&](bool compressed, std::size_t begin, std::size_t end) {
+    length += compressed ? Utf8LengthOfLatin1(data + begin, end - begin) : Utf8LengthOfUtf16(data + begin, (end - begin) / 2);
+  });
+  std::string out(length, '\0');
   char* p = out.data();
-  bool compressed = true;
-  std::size_t i = 2;
-  while (i < size) {
-    if (data[i] == 0x00) {
-      compressed = !compressed;
-      ++i;
-      continue;
-    }
-    std::size_t run = i;
-    if (compressed) {
-      while (run < size && data[run] != 0x00) ++run;
-      p = PutLatin1AsUtf8(data + i, run - i, p);
-      i = run;
-    } else {
-      // Two-byte units up to the next unit whose first byte is 00 (a switch).
-      while (run + 1 < size && data[run] != 0x00) run += 2;
-      p = PutUtf16AsUtf8(data + i, (run - i) / 2, p);
-      i = run;
-      if (i + 1 == size && data[i] != 0x00) break;  // a lone trailing byte: not a character
-    }
-  }
-  out.resize(std::size_t(p - out.data()));
+  ForEachCompressedRun(data, size, [&](bool compressed, std::size_t begin, std::size_t end) {
+    p = compressed ? PutLatin1AsUtf8(data + begin, end - begin, p) : PutUtf16AsUtf8(data + begin, (end - begin) / 2, p);
+  });
   return out;
 }
 

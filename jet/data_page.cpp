@@ -27,9 +27,10 @@ Status DataPage::Parse(const std::vector<std::uint8_t>& page, std::uint32_t numb
 }
 
 Status DataPage::Slot(std::uint16_t index, RowSlot* slot) const {
-  const std::string where = "page " + std::to_string(number_) + ": row " + std::to_string(index);
+  // Built only for a message: every row read passes here.
+  auto where = [&] { return "page " + std::to_string(number_) + ": row " + std::to_string(index); };
   if (index >= slots_.size()) {
-    return Status::Corruption(where + " beyond the page's " + std::to_string(slots_.size()) + " rows");
+    return Status::Corruption(where() + " beyond the page's " + std::to_string(slots_.size()) + " rows");
   }
   std::uint16_t raw = slots_[index];
   slot->deleted = (raw & 0xC000) == 0xC000;
@@ -43,7 +44,7 @@ Status DataPage::Slot(std::uint16_t index, RowSlot* slot) const {
     return Status::Ok();
   }
   if (slot->start < table_end_ || slot->end > page_size_ || slot->start > slot->end) {
-    return Status::Corruption(where + " spans bytes " + std::to_string(slot->start) + ".." +
+    return Status::Corruption(where() + " spans bytes " + std::to_string(slot->start) + ".." +
                               std::to_string(slot->end) + ", outside the page's row area");
   }
   return Status::Ok();

@@ -69,6 +69,30 @@ Status ReadLongValue(PageSource& pages, const std::uint8_t* field, std::size_t s
   return Status::Ok();
 }
 
+Status LongValueBytes(PageSource& pages, const std::uint8_t* field, std::size_t size, PageBytes* page,
+                      std::vector<std::uint8_t>* assembled, const std::uint8_t** data, std::size_t* length) {
+  if (size < kLongValueHeader || field[3] != kLongValueSingle) {
+    JET_RETURN_IF_ERROR(ReadLongValue(pages, field, size, "long value", assembled));
+    *data = assembled->data();
+    *length = assembled->size();
+    return Status::Ok();
+  }
+  *length = Get24(field);
+  const RowId at = PointerAt(field + 4);
+  JET_RETURN_IF_ERROR(pages.ReadPage(at.page, page));
+  DataPage view;
+  JET_RETURN_IF_ERROR(DataPage::Parse(**page, at.page, DataPageLayout::For(pages.jet_version()), &view));
+  RowSlot slot;
+  JET_RETURN_IF_ERROR(view.Slot(at.row, &slot));
+  if (slot.deleted || slot.end - slot.start < *length) {
+    return Status::Corruption("long value row on page " + std::to_string(at.page) + " holds " +
+                              std::to_string(slot.deleted ? 0 : slot.end - slot.start) + " of " +
+                              std::to_string(*length) + " bytes");
+  }
+  *data = (*page)->data() + slot.start;
+  return Status::Ok();
+}
+
 std::size_t LongValueWriter::max_single() const {
   const DataPageLayout layout = DataPageLayout::For(pages_.jet_version());
   return layout.page_size - layout.slots - 2;

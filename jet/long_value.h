@@ -33,6 +33,13 @@ constexpr std::uint8_t kLongValueChain = 0x00;
 Status ReadLongValue(PageSource& pages, const std::uint8_t* field, std::size_t size,
                      const std::string& where, std::vector<std::uint8_t>* value);
 
+// The bytes of the value a field describes, copied only when chained:
+// inline and single-page values point into the field or into *page (which
+// keeps the page alive); a chain is assembled in *assembled.  Messages name
+// no row: the caller adds where the field is.
+Status LongValueBytes(PageSource& pages, const std::uint8_t* field, std::size_t size, PageBytes* page,
+                      std::vector<std::uint8_t>* assembled, const std::uint8_t** data, std::size_t* length);
+
 // Writes long values of one table; remembers LVAL pages with room (those it
 // filled and those it freed rows on) so that values share pages and freed
 // space is used again.  LVAL pages are in no usage map: Access keeps them

@@ -153,12 +153,13 @@ Status DecodeColumn(const RowContext& ctx, const Column& c, const RowShape& s, c
     return Status::Ok();
   }
   if (!s.Present(c.number)) return Status::Ok();
-  const std::string col_where = where + " column " + c.name;
+  // Built only for a message: every value decoded passes here.
+  auto col_where = [&] { return where + " column " + c.name; };
   if (c.fixed()) {
     std::size_t size = FixedSize(c);
     std::size_t at = s.fixed_start + c.fixed_offset;
     if (at + size > std::size_t(s.mask - d)) {
-      return Status::Corruption(col_where + ": fixed value at " + std::to_string(at) + " overruns the row");
+      return Status::Corruption(col_where() + ": fixed value at " + std::to_string(at) + " overruns the row");
     }
     if (c.type == ColumnType::kText) return DecodeText(ctx, c, d + at, size, &v->emplace<std::string>());
     if (c.type == ColumnType::kBinary) {
@@ -176,19 +177,25 @@ Status DecodeColumn(const RowContext& ctx, const Column& c, const RowShape& s, c
     case ColumnType::kBinary: *v = Bytes(p, p + n); return Status::Ok();
     case ColumnType::kMemo:
     case ColumnType::kOle: {
-      Bytes bytes;
-      JET_RETURN_IF_ERROR(ReadLongValue(*ctx.pages, p, n, col_where, &bytes));
+      // Memo texts are converted straight from the page that holds them.
+      PageBytes page;
+      Bytes assembled;
+      const std::uint8_t* bytes = nullptr;
+      std::size_t length = 0;
+      if (Status s = LongValueBytes(*ctx.pages, p, n, &page, &assembled, &bytes, &length); !s.ok()) {
+        return s.code() == Status::Code::kCorruption ? Status::Corruption(col_where() + ": " + s.message()) : s;
+      }
       if (c.type == ColumnType::kOle) {
-        *v = std::move(bytes);
+        *v = Bytes(bytes, bytes + length);
         return Status::Ok();
       }
-      return DecodeText(ctx, c, bytes.data(), bytes.size(), &v->emplace<std::string>());
+      return DecodeText(ctx, c, bytes, length, &v->emplace<std::string>());
     }
     case ColumnType::kBoolean: case ColumnType::kByte: case ColumnType::kInteger: case ColumnType::kLong:
     case ColumnType::kCurrency: case ColumnType::kSingle: case ColumnType::kDouble: case ColumnType::kDateTime:
     case ColumnType::kGuid: case ColumnType::kNumeric:
       // A fixed type stored as variable (seen with some Numeric columns).
-      if (n < FixedSize(c)) return Status::Corruption(col_where + ": value of " + std::to_string(n) + " bytes too short");
+      if (n < FixedSize(c)) return Status::Corruption(col_where() + ": value of " + std::to_string(n) + " bytes too short");
       return DecodeFixed(c, p, v);
   }
   *v = Bytes(p, p + n);  // a type this engine does not know

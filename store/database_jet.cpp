@@ -18,6 +18,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "jet/engine.h"
 #include "jet/sql/value_text.h"
@@ -94,7 +97,19 @@ struct RecordSet::Impl {
     has_result = false;
     result = jet::Result{};
     position = 0;
+    column_names.clear();
   }
+  // The position of a column named in GB18030; -1 if none.  A list is read
+  // field by field, row after row: the few names asked for are remembered.
+  int ColumnIndex(const Text& column) {
+    for (const auto& [name, index] : column_names) {
+      if (name == column) return index;
+    }
+    const int index = result.FindColumn(text::Utf8FromGb18030(column));
+    column_names.emplace_back(column, index);
+    return index;
+  }
+  std::vector<std::pair<Text, int>> column_names;  // of the open result
 };
 
 DBConnection::DBConnection() : impl_(std::make_unique<Impl>()) {}
@@ -197,13 +212,18 @@ int ReadFieldText(RecordSet& recordSet, const Text& column, Text& value) {
   value.clear();
   RecordSet::Impl& rs = *recordSet.impl();
   if (!rs.IsOpen() || rs.position >= rs.result.rows.size()) return 0;
-  const int index = rs.result.FindColumn(text::Utf8FromGb18030(column));
+  const int index = rs.ColumnIndex(column);
   if (index < 0) {
     rs.last_error = "no column '" + text::Utf8FromGb18030(column) + "' in the record set";
     return 0;
   }
-  const jet::Row& row = rs.result.rows[rs.position];
-  value = text::Gb18030FromUtf8(jet::FormatValue(row[index], rs.result.columns[index].type));
+  const jet::Value& field = rs.result.rows[rs.position][index];
+  // Texts are shown as they are: converted straight into the caller's buffer.
+  if (const auto* held = std::get_if<std::string>(&field)) {
+    text::AssignGb18030FromUtf8(*held, &value);
+  } else {
+    value = text::Gb18030FromUtf8(jet::FormatValue(field, rs.result.columns[index].type));
+  }
   return 1;
 }
 

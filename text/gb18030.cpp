@@ -292,16 +292,47 @@ std::string Utf8FromGb18030(std::string_view gb) {
   return out;
 }
 
+namespace {
+
+// A well-formed three-byte UTF-8 sequence at s[pos] (U+0800..U+FFFF, no
+// surrogate): its scalar value; 0 otherwise.
+char32_t ThreeByteScalarAt(std::string_view s, std::size_t pos) {
+  if (pos + 2 >= s.size()) return 0;
+  const auto b0 = static_cast<unsigned char>(s[pos]), b1 = static_cast<unsigned char>(s[pos + 1]),
+             b2 = static_cast<unsigned char>(s[pos + 2]);
+  if ((b0 & 0xF0) != 0xE0 || !IsContinuation(b1) || !IsContinuation(b2)) return 0;
+  const char32_t u = (char32_t(b0 & 0x0F) << 12) | (char32_t(b1 & 0x3F) << 6) | char32_t(b2 & 0x3F);
+  if (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF)) return 0;
+  return u;
+}
+
+}  // namespace
+
 std::string Gb18030FromUtf8(std::string_view utf8) {
   std::string out;
-  out.reserve(utf8.size());
+  AssignGb18030FromUtf8(utf8, &out);
+  return out;
+}
+
+// Chinese text is mostly three-byte UTF-8 with a two-byte GB18030 code:
+// that case is decoded and looked up in place.
+void AssignGb18030FromUtf8(std::string_view utf8, std::string* out) {
+  out->clear();
+  out->reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
     const std::size_t ascii_end = AsciiRunEnd(utf8, pos);
-    out.append(utf8, pos, ascii_end - pos);
+    out->append(utf8, pos, ascii_end - pos);
     pos = ascii_end;
-    if (pos < utf8.size()) AppendGb18030(NextFromUtf8(utf8, &pos), &out);
+    if (pos >= utf8.size()) break;
+    if (const char32_t u = ThreeByteScalarAt(utf8, pos); u != 0) {
+      if (const std::uint16_t code = kBmpTwoByteCodes[u]; code != 0) {
+        AppendTwoByte(code, out);
+        pos += 3;
+        continue;
+      }
+    }
+    AppendGb18030(NextFromUtf8(utf8, &pos), out);
   }
-  return out;
 }
 
 std::u16string Utf16FromGb18030(std::string_view gb) {

@@ -14,6 +14,10 @@ namespace text {
 
 std::string Utf8FromGb18030(std::string_view gb);
 std::string Gb18030FromUtf8(std::string_view utf8);
+// The same into *out, replacing its content and reusing its buffer: a
+// caller converting many values into one string allocates only when a
+// value is longer than any before.
+void AssignGb18030FromUtf8(std::string_view utf8, std::string* out);
 std::u16string Utf16FromGb18030(std::string_view gb);
 std::string Gb18030FromUtf16(std::u16string_view utf16);
 

@@ -2,6 +2,9 @@
 
 #include "jet/sql/collation.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace jet::sql {
 
 bool LikePattern::Element::MatchesOne(char32_t folded) const {
@@ -59,10 +62,70 @@ Status LikePattern::Compile(std::string_view pattern_utf8, LikePattern* pattern)
     }
     pattern->elements_.push_back(std::move(e));
   }
+  pattern->FindPlainSubstring();
   return Status::Ok();
 }
 
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+// True when the only characters that fold to `c` are `c` itself and, for an
+// ASCII letter, its capital: the targets of FoldCase (collation.cpp) are
+// kept out.
+bool ReachedOnlyByAsciiFolding(char32_t c) {
+  if (c < 0x80) return true;
+  if (FoldCase(c) != c) return false;
+  const std::pair<char32_t, char32_t> targets[] = {
+      {0xE0, 0xFF}, {0x100, 0x17F}, {0x3B1, 0x3C9}, {0x430, 0x45F}, {0xFF41, 0xFF5A}};
+  for (const auto& [low, high] : targets) {
+    if (c >= low && c <= high) return false;
+  }
+  return true;
+}
+
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(char(c));
+  } else if (c < 0x800) {
+    out->push_back(char(0xC0 | (c >> 6)));
+    out->push_back(char(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(char(0xE0 | (c >> 12)));
+    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(char(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(char(0xF0 | (c >> 18)));
+    out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(char(0x80 | (c & 0x3F)));
+  }
+}
+
+}  // namespace
+
+// UTF-8 is self-synchronising: a byte match of the needle is a match of its
+// characters, and ASCII bytes occur only as ASCII characters.
+void LikePattern::FindPlainSubstring() {
+  plain_substring_ = false;
+  needle_.clear();
+  if (elements_.size() < 3 || elements_.front().kind != Element::Kind::kAnyRun ||
+      elements_.back().kind != Element::Kind::kAnyRun) {
+    return;
+  }
+  for (std::size_t i = 1; i + 1 < elements_.size(); ++i) {
+    const Element& e = elements_[i];
+    if (e.kind != Element::Kind::kChar || !ReachedOnlyByAsciiFolding(e.c) || e.c == 0xFFFD) return;
+    AppendUtf8(e.c, &needle_);
+  }
+  plain_substring_ = true;
+}
+
 bool LikePattern::Matches(std::string_view text_utf8) const {
+  if (plain_substring_) {
+    const auto same = [](char a, char b) { return LowerAscii(a) == b; };
+    return std::search(text_utf8.begin(), text_utf8.end(), needle_.begin(), needle_.end(), same) != text_utf8.end();
+  }
   const std::u32string text = FoldedText(text_utf8);
   // Greedy match that backtracks only to the last '%': each '%' can only
   // take more characters, so no earlier choice needs revisiting.

@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "jet/status.h"
@@ -31,7 +32,12 @@ class LikePattern {
     bool negated = false;                            // kList
     bool MatchesOne(char32_t folded) const;
   };
+  void FindPlainSubstring();
   std::vector<Element> elements_;
+  // Set for '%text%' whose characters only ASCII case-folding can reach:
+  // then a byte search of the UTF-8 text decides, without decoding it.
+  bool plain_substring_ = false;
+  std::string needle_;  // UTF-8, ASCII letters in lower case
 };
 
 }  // namespace jet::sql

@@ -74,5 +74,34 @@ TEST(LikePatternTest, LongTextWithManyWildcardsStaysFast) {
   EXPECT_FALSE(pattern.Matches(std::string(200000, 'a')));
 }
 
+// '%keyword%' is decided by a byte search when case folding cannot reach
+// the keyword's characters from others; these cases straddle that line.
+TEST(LikePatternTest, KeywordSearchKeepsCaseAndCharacterRules) {
+  struct Case {
+    std::string pattern, text;
+    bool matches;
+  } cases[] = {
+      {U8(u8"%鲲鹏算法%"), U8(u8"前文鲲鹏算法后文"), true},
+      {U8(u8"%鲲鹏算法%"), U8(u8"鲲鹏 算法"), false},
+      {U8(u8"%鲲鹏%"), U8(u8"鲲鹏"), true},
+      {"%Python%", "learn PYTHON today", true},
+      {"%python%", "pyth on", false},
+      {"%a1%", "xA1x", true},
+      {U8(u8"%ä%"), U8(u8"xÄx"), true},    // Latin-1 letters fold: not a byte search
+      {U8(u8"%я%"), U8(u8"ЖЯ"), true},     // Cyrillic too
+      {U8(u8"%ｂ%"), U8(u8"Ｂ"), true},     // full-width Latin
+      {U8(u8"%函数%"), U8(u8"函"), false},  // a keyword longer than the text
+      {U8(u8"%数%"), U8(u8"数"), true},
+      {U8(u8"%😀%"), U8(u8"a😀b"), true},
+      {U8(u8"%一%"), U8(u8"丁"), false},  // shares leading UTF-8 bytes only
+      {"%[x]%", "x", true},                       // a list: the general matcher
+  };
+  for (const Case& c : cases) {
+    LikePattern pattern;
+    ASSERT_TRUE(LikePattern::Compile(c.pattern, &pattern).ok()) << c.pattern;
+    EXPECT_EQ(pattern.Matches(c.text), c.matches) << c.text << " LIKE " << c.pattern;
+  }
+}
+
 }  // namespace
 }  // namespace jet::sql
