@@ -181,8 +181,13 @@ Status PlaceOnKnownPage(PageSource& pages, std::uint32_t owner, std::uint32_t ke
   const std::uint32_t needed = RowFootprint(bytes.size());
   *id = RowId{0, 0};
   // Each pass either places the row or lowers or drops the page's figure,
-  // so the loop ends.
-  while (std::optional<std::uint32_t> candidate = room->FindAtLeast(needed)) {
+  // so the loop ends; it gives up after a few pages whose figure was only a
+  // guess (a free-space map lists pages, not their room), so no insert reads
+  // many pages, and each one corrects the figures it looked at.
+  constexpr int kMaxProbes = 8;
+  for (int probe = 0; probe < kMaxProbes; ++probe) {
+    const std::optional<std::uint32_t> candidate = room->FindAtLeast(needed);
+    if (!candidate) break;
     const std::uint32_t number = *candidate;
     if (number >= pages.page_count()) {  // a page of a statement that was rolled back
       room->Forget(number);

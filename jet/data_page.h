@@ -126,7 +126,8 @@ Status WriteSlot(PageSource& pages, RowId id, const std::vector<std::uint8_t>& b
 // have space, taking the first deleted slot or a new one, and records the
 // page's remaining space (pages left with less than `keep_above` bytes are
 // dropped from `room`).  *id is the row's place; {0, 0} when no known page
-// could take it (the caller then starts a new page).
+// could take it, or none of the few looked at (the caller then starts a new
+// page).
 Status PlaceOnKnownPage(PageSource& pages, std::uint32_t owner, std::uint32_t keep_above,
                         const std::vector<std::uint8_t>& bytes, std::uint16_t flags, PageRoom* room,
                         RowId* id);
