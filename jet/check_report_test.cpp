@@ -102,6 +102,23 @@ class CheckReports : public ::testing::Test {
   Layout layout_;
 };
 
+// Lines equal, except that "~A ... B" asks only for a line starting with A
+// and ending with B.
+void ExpectReport(const std::vector<std::string>& got, const std::vector<std::string>& want, const char* name) {
+  ASSERT_EQ(got.size(), want.size()) << name << ": " << (got.empty() ? "" : got[0]);
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (want[i].rfind('~', 0) != 0) {
+      EXPECT_EQ(got[i], want[i]) << name;
+      continue;
+    }
+    const std::size_t gap = want[i].find(" ... ");
+    const std::string head = want[i].substr(1, gap - 1), tail = want[i].substr(gap + 5);
+    EXPECT_EQ(got[i].rfind(head, 0), 0u) << name << ": " << got[i];
+    EXPECT_TRUE(got[i].size() >= tail.size() && got[i].compare(got[i].size() - tail.size(), tail.size(), tail) == 0)
+        << name << ": " << got[i];
+  }
+}
+
 TEST_F(CheckReports, EachDamageGivesItsOwnReport) {
   ASSERT_EQ(Problems(clean_), std::vector<std::string>{});
   const std::string data = std::to_string(layout_.data), lval = std::to_string(layout_.lval);
@@ -136,14 +153,15 @@ TEST_F(CheckReports, EachDamageGivesItsOwnReport) {
       {"a long value row deleted under its row",
        [](CheckReports& f) { Put16(f.At(f.layout_.lval, 14), std::uint16_t(Get16(f.At(f.layout_.lval, 14)) | 0xC000)); },
        {"table T, row " + data + ":1: long value row " + lval + ":0 is not a row of a long-value page",
-        "table T: reading its rows: page " + lval + ": row 0 is deleted"}},
+        // The row reader's own words, which name the row as it sees fit.
+        "~table T: reading its rows: ... page " + lval + ": row 0 is deleted"}},
   };
   for (const Case& c : cases) {
     const std::vector<std::uint8_t> saved = bytes_;
     c.damage(*this);
     const std::string damaged = (dir_ / "damaged.mdb").string();
     WriteBytes(damaged, bytes_);
-    EXPECT_EQ(Problems(damaged), c.report) << c.name;
+    ExpectReport(Problems(damaged), c.report, c.name);
     bytes_ = saved;
   }
 }

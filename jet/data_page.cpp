@@ -155,10 +155,12 @@ std::optional<std::uint32_t> PageRoom::FindAtLeast(std::uint32_t needed) const {
 
 namespace {
 
-// Where `bytes` go on a page holding `rows`: the first deleted slot, or a new one.
+// Where `bytes` go on a page holding `rows`: the first deleted slot or spent
+// long-value part (an empty live row, see LongValueWriter::Free), or a new one.
 std::size_t FreeSlotFor(std::vector<PageRow>* rows) {
   for (std::size_t i = 0; i < rows->size(); ++i) {
-    if ((*rows)[i].flags == 0xC000) return i;
+    const PageRow& r = (*rows)[i];
+    if (r.flags == 0xC000 || (r.flags == 0 && r.bytes.empty())) return i;
   }
   rows->emplace_back();
   return rows->size() - 1;

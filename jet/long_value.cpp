@@ -173,7 +173,12 @@ Status LongValueWriter::Free(const std::uint8_t* field, std::size_t size) {
       freed += row.size() - 4;
       if (freed < length) next = PointerAt(row.data());
     }
-    JET_RETURN_IF_ERROR(WriteSlot(pages_, here, {}, 0xC000));
+    // A spent part stays a live row of no bytes rather than a deleted slot:
+    // mdb-reader takes the end of a long-value row from the previous slot's
+    // word with its flag bits, so a deleted slot before a live part would
+    // make it read the part as running to the page end.  The slot is used
+    // again like a deleted one.
+    JET_RETURN_IF_ERROR(WriteSlot(pages_, here, {}, 0));
     PageBytes page;
     JET_RETURN_IF_ERROR(pages_.ReadPage(here.page, &page));
     room_.Set(here.page, DataPageFreeSpace(*page));
