@@ -43,7 +43,10 @@ struct TableSpec {
   std::vector<std::string> primary_key;   // column names; empty: none
 };
 
-// Writes the table's definition and its catalog row.  Runs its own write
+// Writes the table's definition and its catalog row.  A name whose
+// "General" sort key this engine does not know (one with characters beyond
+// the few seen in Access's own indexes, e.g. 知识点) gets no entry in the catalog's ParentIdName index rather than one
+// that might be wrong; see doc/jet-format.md, "Catalog".  Runs its own write
 // transaction unless the caller has one open (then joins it).  A primary
 // key becomes a unique, required index named "PrimaryKey"; only keys this
 // engine can keep (numeric and date columns) are accepted.
