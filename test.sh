@@ -31,5 +31,6 @@ ctest --test-dir build/linux --output-on-failure --timeout 900 -L bench || \
 if [ "${NORVANE_SANITIZE_RUN:-${CI:-}}" = "true" ]; then
   echo "== the suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
   build_preset sanitize
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
   ctest --test-dir build/sanitize --output-on-failure -j"$(jobs)" --timeout 900 -LE "nosanitize|bench"
 fi
