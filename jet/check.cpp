@@ -279,8 +279,14 @@ class Checker {
     Status s = ReadIndexEntries(db_.pager(), index.first_page, &actual, &index_pages);
     used_.insert(index_pages.begin(), index_pages.end());
     if (!s.ok()) return Problem(where + ": " + s.message());
+    const std::set<std::uint32_t> visited(index_pages.begin(), index_pages.end());
     for (std::uint32_t p : index_pages) {
       if (!in_map.count(p)) Problem(where + ": index " + PageName(p) + " is missing from its page map");
+    }
+    for (std::uint32_t p : in_map) {
+      if (!visited.count(p) && !free_.count(p)) {
+        Problem(where + ": " + PageName(p) + " is in its page map but is not one of its index pages");
+      }
     }
     if (!rows_read) return;
     std::set<std::vector<std::uint8_t>> expected;

@@ -13,7 +13,7 @@
 //   - the live row count equals the count in the table definition (not for
 //     MSys* tables, whose counts Access does not keep exact);
 //   - every index (Jet 4): its pages parse, its entries are in order, its
-//     pages are in its page map, and (where this engine can compute the
+//     pages and its page map list the same pages, and (where this engine can compute the
 //     keys) its entries equal the rows' keys;
 //   - no page in use is marked free in the file's free-page map (page 1).
 // Read-only; runs inside one read transaction.
