@@ -3,6 +3,7 @@
 // that names the damage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,6 +55,7 @@ std::vector<std::string> Problems(const std::string& path) {
 // Where things are in the fixture, found from its pages.
 struct Layout {
   std::uint32_t tdef = 0, data = 0, lval = 0;  // lval: the first LVAL page
+  std::uint32_t leaf = 0;                        // the primary key's one leaf
   std::vector<std::uint32_t> lval_pages;
 };
 
@@ -82,6 +84,7 @@ class CheckReports : public ::testing::Test {
     bytes_ = ReadBytes(clean_);
     for (std::uint32_t n = 1; n < bytes_.size() / kPage; ++n) {
       const std::uint8_t* p = &bytes_[n * kPage];
+      if (p[0] == 0x04 && Get32(p + 4) == layout_.tdef) layout_.leaf = n;
       if (p[0] != 0x01) continue;
       if (Get32(p + 4) == layout_.tdef) layout_.data = n;
       if (Get32(p + 4) == kLvalOwner) {
@@ -91,6 +94,7 @@ class CheckReports : public ::testing::Test {
     }
     ASSERT_NE(layout_.data, 0u);
     ASSERT_NE(layout_.lval, 0u);
+    ASSERT_NE(layout_.leaf, 0u);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -155,6 +159,14 @@ TEST_F(CheckReports, EachDamageGivesItsOwnReport) {
        {"table T, row " + data + ":1: long value row " + lval + ":0 is not a row of a long-value page",
         // The row reader's own words, which name the row as it sees fit.
         "~table T: reading its rows: ... page " + lval + ": row 0 is deleted"}},
+      {"two index entries swapped",
+       [](CheckReports& f) {
+         // Entries of a Long key: flag, 4 key bytes, 3-byte page, slot; the
+         // leaf is written without a shared prefix.
+         std::uint8_t* first = f.At(f.layout_.leaf, 0x1E0);
+         std::swap_ranges(first, first + 9, first + 9);
+       },
+       {"table T, index PrimaryKey: index page " + std::to_string(layout_.leaf) + ": index entries out of order"}},
   };
   for (const Case& c : cases) {
     const std::vector<std::uint8_t> saved = bytes_;
