@@ -55,8 +55,9 @@ struct ScanOptions {
   std::vector<int> columns;
 };
 
-// Return false to stop the scan early (Scan then returns Ok).
-using RowVisitor = std::function<bool(RowId id, const Row& row)>;
+// Return false to stop the scan early (Scan then returns Ok).  The visitor
+// may move the values out of `row`: each row is decoded afresh.
+using RowVisitor = std::function<bool(RowId id, Row& row)>;
 
 // Keeps a table's indexes in step with its rows.  Set on a Database by the
 // index code; without one, writes to a table that has indexes are refused.

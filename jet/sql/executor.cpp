@@ -102,11 +102,11 @@ Status CollectMatches(Database& db, const TableDef& table, const Predicate& wher
   columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
   options.columns = std::move(columns);
   Status failure;
-  JET_RETURN_IF_ERROR(db.Scan(table, options, [&](RowId id, const Row& row) {
+  JET_RETURN_IF_ERROR(db.Scan(table, options, [&](RowId id, Row& row) {
     bool matched = false;
     failure = where.Matches(row, &matched);
     if (!failure.ok()) return false;
-    if (matched) matches->emplace_back(id, row);
+    if (matched) matches->emplace_back(id, std::move(row));
     return true;
   }));
   return failure;
