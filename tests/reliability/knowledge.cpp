@@ -61,6 +61,31 @@ std::optional<Notes> ReadNotes(const std::string& path, std::string* error) {
   return notes;
 }
 
+namespace {
+
+// A text as mdb-export shows it, compared by its first 100,000 bytes.
+Text AsExported(const Text& gb) {
+  const std::string utf8 = text::Utf8FromGb18030(gb);
+  std::string shown;
+  for (std::size_t i = 0; i < utf8.size() && shown.size() < 100000; ++i) {
+    if (static_cast<unsigned char>(utf8[i]) >= 0xF0) {
+      shown += "??";
+      i += 3;
+    } else {
+      shown += utf8[i];
+    }
+  }
+  return text::Gb18030FromUtf8(shown.substr(0, 100000));
+}
+
+}  // namespace
+
+Notes AsExported(const Notes& notes) {
+  Notes shown;
+  for (const auto& [id, note] : notes) shown[id] = {AsExported(note.title), AsExported(note.content), AsExported(note.link)};
+  return shown;
+}
+
 std::optional<Notes> ExportedNotes(const std::string& path, std::string* error) {
   std::string csv;
   const std::string command = "mdb-export " + jet::testing::ShellQuote(path) + " " +
@@ -80,7 +105,7 @@ std::optional<Notes> ExportedNotes(const std::string& path, std::string* error) 
                                          text::Gb18030FromUtf8(rows[r][2].text),
                                          text::Gb18030FromUtf8(rows[r][3].text)};
   }
-  return notes;
+  return AsExported(notes);
 }
 
 std::string CheckReport(const std::string& path) {
@@ -101,7 +126,7 @@ std::optional<Text> StatementFor(Op op, long id, const Note& note) {
 
 namespace {
 
-// UTF-8 pieces the random texts are made of.
+// Pieces the random texts are made of (narrow literals: the program's GB18030).
 const char* const kPieces[] = {
     "函数的定义与调用", "指针", "链表反转", "数据库", "知识点", " ", "\n", "abc", "2026",
     "😀",    // outside the BMP, a four-byte GB18030 sequence
@@ -111,7 +136,7 @@ const char* const kPieces[] = {
 };
 constexpr std::size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
 
-std::string RandomUtf8(std::mt19937& random, std::size_t bytes, bool apostrophes) {
+Text RandomText(std::mt19937& random, std::size_t bytes, bool apostrophes) {
   std::string s;
   while (s.size() < bytes) {
     if (apostrophes && random() % 8 == 0) s += "it's";
@@ -126,9 +151,9 @@ Note RandomNote(std::mt19937& random, std::size_t long_content_max) {
   const bool long_content = long_content_max > 0 && random() % 6 == 0;
   const std::size_t content_bytes = long_content ? 3000 + random() % long_content_max : random() % 300;
   Note note;
-  note.title = text::Gb18030FromUtf8(RandomUtf8(random, 1 + random() % 40, false));
-  note.content = store::EscapeApostrophes(text::Gb18030FromUtf8(RandomUtf8(random, content_bytes, true)));
-  note.link = random() % 4 == 0 ? "" : text::Gb18030FromUtf8("https://example.org/" + RandomUtf8(random, random() % 30, false));
+  note.title = RandomText(random, 1 + random() % 40, false);
+  note.content = store::EscapeApostrophes(RandomText(random, content_bytes, true));
+  note.link = random() % 4 == 0 ? "" : "https://example.org/" + RandomText(random, random() % 30, false);
   return note;
 }
 

@@ -34,7 +34,10 @@ std::string MakeKnowledgeDatabase(const std::string& path);
 // with the reason in *error.
 std::optional<Notes> ReadNotes(const std::string& path, std::string* error);
 // The table as mdb-export reads it; nullopt when mdb-export fails.
+// mdb-export prints each character outside the BMP as "??" and no more than
+// the first 200,000 bytes of a memo; compare with AsExported(notes).
 std::optional<Notes> ExportedNotes(const std::string& path, std::string* error);
+Notes AsExported(const Notes& notes);
 // `jetsql FILE .check`: "" when clean, else its report.
 std::string CheckReport(const std::string& path);
 

@@ -147,7 +147,7 @@ std::string VerifyAfterKill(const std::string& path, const std::vector<LoggedSta
   if (std::string report = CheckReport(path); !report.empty()) return ".check: " + report;
   const std::optional<Notes> exported = ExportedNotes(path, &error);
   if (!exported) return error;
-  if (std::string d = Difference(*read, *exported); !d.empty()) return "mdb-export disagrees with the store: " + d;
+  if (std::string d = Difference(AsExported(*read), *exported); !d.empty()) return "mdb-export disagrees with the store: " + d;
   ++figures->states_checked;
   const std::string as_model = Difference(*model, *read);
   if (as_model.empty()) {
@@ -333,7 +333,7 @@ int ConcurrentTorture(int statements, unsigned seed) {
   if (std::string report = CheckReport(path); !report.empty()) return Fail(".check: " + report);
   const std::optional<Notes> exported = ExportedNotes(path, &error);
   if (!exported) return Fail(error);
-  if (std::string d = Difference(expected, *exported); !d.empty()) return Fail("mdb-export: " + d);
+  if (std::string d = Difference(AsExported(expected), *exported); !d.empty()) return Fail("mdb-export: " + d);
   long snapshots = 0, torn = 0, failed = 0;
   std::ifstream reader_result(dir / "reader");
   reader_result >> snapshots >> torn >> failed;
