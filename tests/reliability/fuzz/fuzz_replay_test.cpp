@@ -17,7 +17,7 @@ using Entry = std::function<std::string(const std::uint8_t*, std::size_t)>;
 
 // Runs every file of the target's directory; the number run.
 int Replay(const std::string& target, const Entry& entry) {
-  const fs::path dir = fs::path("tests/reliability/fuzz/corpus") / target;
+  const fs::path dir = fs::path("tests/reliability/fuzz/corpus") / target;  // from the source tree
   int replayed = 0;
   if (!fs::exists(dir)) return replayed;
   for (const auto& file : fs::directory_iterator(dir)) {
