@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -110,7 +111,7 @@ long PickId(std::mt19937& random, const Notes& notes) {
 void Apply(const LoggedStatement& s, Notes* notes, long* next_id) {
   if (s.op == Op::kInsert) {
     (*notes)[s.id] = s.note;
-    *next_id = s.id + 1;
+    *next_id = std::max(*next_id, s.id + 1);
   } else if (s.op == Op::kModify) {
     (*notes)[s.id] = s.note;
   } else {
@@ -177,6 +178,9 @@ int KillTorture(int kills, unsigned seed) {
   KillFigures figures;
   const auto start = std::chrono::steady_clock::now();
   for (int kill = 0; kill < kills; ++kill) {
+    // A writer killed before it opened its log would otherwise leave the
+    // last one's statements to be applied to the model a second time.
+    fs::remove(log_path);
     const pid_t child = ::fork();
     if (child < 0) return Fail("fork");
     if (child == 0) KilledWriter(path, log_path, seed * 7919u + kill, model, next_id);
