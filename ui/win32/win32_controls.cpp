@@ -222,12 +222,18 @@ int Win32ListView::SelectedIndex() const {
 
 void Win32ListView::Resize() {
   SendMessageW(hwnd(), LVM_SETITEMCOUNT, static_cast<WPARAM>(rowCount_), LVSICF_NOSCROLL);
+  shownCount_ = rowCount_;
+}
+
+void Win32ListView::Publish() {
+  if (shownCount_ != rowCount_) Resize();
 }
 
 int Win32ListView::InsertRow() {
+  // The control learns the new count in Publish: telling it row by row
+  // costs several window-manager calls per row, seconds for a long list.
   cells_.resize(cells_.size() + static_cast<size_t>(columns_));
   ++rowCount_;
-  Resize();
   return rowCount_ - 1;
 }
 
@@ -244,7 +250,8 @@ bool Win32ListView::SetCellText(int row, int column, std::string_view text) {
   Text* cell = Cell(row, column);
   if (cell == nullptr) return false;
   cell->assign(text);
-  SendMessageW(hwnd(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
+  if (row < shownCount_)
+    SendMessageW(hwnd(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
   return true;
 }
 
@@ -259,12 +266,14 @@ void Win32ListView::SelectOnly(int row) {
   state.state = 0;
   SendMessageW(hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
   if (row < 0) return;
+  Publish();
   state.state = LVIS_SELECTED | LVIS_FOCUSED;
   SendMessageW(hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
 }
 
 bool Win32ListView::DeleteRow(int row) {
   if (row < 0 || row >= rowCount_) return false;
+  Publish();
   // The control keeps the selection by index: the selected row keeps its
   // selection as it moves up, and a deleted selected row leaves none.
   const int selected = SelectedIndex();

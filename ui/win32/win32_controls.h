@@ -93,6 +93,11 @@ class Win32ListView : public ui::ListView, public NativeControl {
   // LVN_GETDISPINFOW: the cell's text for the control to paint.
   void FillDisplayInfo(NMLVDISPINFOW& info) const;
 
+  // Tells the control of rows inserted since it last learned the count.
+  // The form calls it before the window shows, after every message it
+  // handled, and before a message box or menu takes over.
+  void Publish();
+
  private:
   void SelectOnly(int row);
   void Resize();
@@ -101,6 +106,7 @@ class Win32ListView : public ui::ListView, public NativeControl {
 
   int columns_;
   int rowCount_ = 0;
+  int shownCount_ = 0;       // the row count the control was last told
   std::vector<Text> cells_;  // row by row, columns_ cells each
 };
 

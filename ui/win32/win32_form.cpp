@@ -128,6 +128,7 @@ int Win32Form::Run() {
   if (hwnd_ == nullptr) return 1;
   if (Created) Created();
   if (!IsWindow(hwnd_)) return 0;
+  PublishLists();
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   SetForegroundWindow(hwnd_);
@@ -150,7 +151,14 @@ LRESULT CALLBACK Win32Form::Procedure(HWND hwnd, UINT message, WPARAM wparam, LP
   }
   auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return form->HandleMessage(message, wparam, lparam);
+  const LRESULT result = form->HandleMessage(message, wparam, lparam);
+  // Whatever handler ran, the lists show its rows when it is done.
+  form->PublishLists();
+  return result;
+}
+
+void Win32Form::PublishLists() {
+  for (auto& [hwnd, list] : lists_) list->Publish();
 }
 
 LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -168,6 +176,8 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       OnActivate(wparam);
       return 0;
+    case kPublishLists:
+      return 0;  // Procedure publishes after every message
     case kMenuChosen:
       for (auto& menu : menus_)
         if (Win32MenuItem* item = menu->ItemOfCommand(static_cast<UINT>(wparam)); item && item->Selected)

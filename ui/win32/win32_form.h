@@ -42,6 +42,9 @@ class Win32Form : public ui::Form, private ui::Window {
   static constexpr const wchar_t* kClassName = L"NorvaneMainWindow";
   // Posted after a popup menu closed: wparam is the chosen command.
   static constexpr UINT kMenuChosen = WM_APP + 1;
+  // Sent before a message box or menu runs its own message loop: the lists
+  // show the rows inserted so far.
+  static constexpr UINT kPublishLists = WM_APP + 2;
 
  private:
   // ui::Window
@@ -56,6 +59,7 @@ class Win32Form : public ui::Form, private ui::Window {
   // The window's own keys; true when the message was used up.
   bool TakeKey(const MSG& message);
   void MoveFocus(bool backwards);
+  void PublishLists();
   int NextId() { return nextId_++; }
 
   HWND hwnd_ = nullptr;

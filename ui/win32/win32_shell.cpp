@@ -36,6 +36,7 @@ Win32MenuItem* Win32Menu::ItemOfCommand(UINT command) {
 
 void Win32Shell::ShowMessage(std::string_view text, int icon, std::string_view title) {
   const UINT iconFlag = icon == kIconError ? MB_ICONERROR : MB_ICONINFORMATION;
+  SendMessageW(mainWindow_, Win32Form::kPublishLists, 0, 0);
   MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(title).c_str(), MB_OK | MB_TASKMODAL | iconFlag);
 }
 
@@ -54,6 +55,7 @@ int Win32Shell::MouseY() {
 void Win32Shell::PopupMenu(ui::Window&, ui::Menu& menu, int x, int y) {
   auto* native = dynamic_cast<Win32Menu*>(&menu);
   if (native == nullptr) return;
+  SendMessageW(mainWindow_, Win32Form::kPublishLists, 0, 0);
   const UINT flags = TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD;
   const BOOL command = TrackPopupMenu(native->popup(), flags, x, y, 0, mainWindow_, nullptr);
   if (command != 0) PostMessageW(mainWindow_, Win32Form::kMenuChosen, static_cast<WPARAM>(command), 0);

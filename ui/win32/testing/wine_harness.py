@@ -175,6 +175,7 @@ class Program:
         if database:
             shutil.copy(database, os.path.join(self.dir, "data.mdb"))
         self.loader = loader
+        self.started = time.monotonic()  # when the program's process began
         self.process = subprocess.Popen([loader, os.path.join(self.dir, "norvane.exe")], cwd=self.dir,
                                         env=desktop.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.driver = subprocess.Popen([loader, os.path.join(self.dir, "norvane_driver.exe")], cwd=self.dir,
