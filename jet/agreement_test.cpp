@@ -14,6 +14,7 @@
 #include <random>
 
 #include "jet/check.h"
+#include "jet/codec.h"
 #include "jet/create.h"
 #include "jet/database.h"
 #include "jet/index.h"
@@ -28,24 +29,6 @@ std::string U8(const char8_t* s) { return std::string(reinterpret_cast<const cha
 const std::string kTable = U8(u8"知识点");
 
 // ---- mdb-reader's JSON lines -----------------------------------------------
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(char(c));
-  } else if (c < 0x800) {
-    out->push_back(char(0xC0 | (c >> 6)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(char(0xE0 | (c >> 12)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(char(0xF0 | (c >> 18)));
-    out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  }
-}
 
 // One flat JSON object of strings, integers and nulls (what read_table.mjs
 // prints for the knowledge table); false when it is not one.

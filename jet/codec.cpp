@@ -6,24 +6,6 @@
 namespace jet {
 namespace {
 
-void AppendUtf8(std::uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(char(cp));
-  } else if (cp < 0x800) {
-    out->push_back(char(0xC0 | (cp >> 6)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(char(0xE0 | (cp >> 12)));
-    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(char(0xF0 | (cp >> 18)));
-    out->push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Decodes UTF-8 into code points; false on a malformed sequence.
 bool DecodeUtf8(const std::string& s, std::vector<std::uint32_t>* cps) {
   for (std::size_t i = 0; i < s.size();) {
@@ -51,6 +33,24 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 }  // namespace
+
+void AppendUtf8(std::uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(char(cp));
+  } else if (cp < 0x800) {
+    out->push_back(char(0xC0 | (cp >> 6)));
+    out->push_back(char(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(char(0xE0 | (cp >> 12)));
+    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(char(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(char(0xF0 | (cp >> 18)));
+    out->push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(char(0x80 | (cp & 0x3F)));
+  }
+}
 
 namespace {
 

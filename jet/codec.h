@@ -18,6 +18,9 @@ namespace jet {
 
 // UTF-16LE bytes (an odd trailing byte is ignored) to UTF-8.
 std::string Utf16ToUtf8(const std::uint8_t* data, std::size_t size);
+
+// Appends one code point's UTF-8 bytes.
+void AppendUtf8(std::uint32_t cp, std::string* out);
 // UTF-8 to UTF-16LE bytes; InvalidArgument on malformed UTF-8.
 Status Utf8ToUtf16(const std::string& utf8, std::vector<std::uint8_t>* out);
 

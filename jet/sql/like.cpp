@@ -1,5 +1,6 @@
 #include "jet/sql/like.h"
 
+#include "jet/codec.h"
 #include "jet/sql/collation.h"
 
 #include <algorithm>
@@ -82,24 +83,6 @@ bool ReachedOnlyByAsciiFolding(char32_t c) {
     if (c >= low && c <= high) return false;
   }
   return true;
-}
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(char(c));
-  } else if (c < 0x800) {
-    out->push_back(char(0xC0 | (c >> 6)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(char(0xE0 | (c >> 12)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(char(0xF0 | (c >> 18)));
-    out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (c & 0x3F)));
-  }
 }
 
 }  // namespace
