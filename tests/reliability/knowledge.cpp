@@ -1,6 +1,8 @@
 #include "tests/reliability/knowledge.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -175,6 +177,16 @@ std::string Difference(const Notes& expected, const Notes& actual) {
     if (!expected.count(id)) return "ID " + std::to_string(id) + " not expected (" + Shown(note.title) + ")";
   }
   return "";
+}
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), {});
+}
+
+void WriteAll(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace reliability

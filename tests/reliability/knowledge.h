@@ -10,6 +10,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "text/text.h"
 
@@ -22,6 +23,11 @@ struct Note {
   bool operator==(const Note&) const = default;
 };
 using Notes = std::map<long, Note>;  // by ID
+
+// A whole file's bytes, to compare a file before and after.
+using Bytes = std::vector<std::uint8_t>;
+Bytes ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const Bytes& bytes);
 
 // The build directory (NORVANE_BIN, as ctest sets it), for jetsql.
 std::string BinDir();

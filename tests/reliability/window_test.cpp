@@ -27,15 +27,6 @@ using ui::qt::WidgetOf;
 using ui::qt::testing::CloseMessagesDuring;
 using ui::qt::testing::Q;
 using ui::qt::testing::SeenMessage;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), {});
-}
-void WriteAll(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
 
 // The form's shell, with the program living in the test's directory.
 class TestShell : public ui::Shell {
