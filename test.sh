@@ -22,11 +22,10 @@ echo "== running the tests"
 export NORVANE_WINDOWS_BUILD="$PWD/build/windows" NORVANE_WINDOWS_JET_BUILD="$PWD/build/windows-jet"
 ctest --test-dir build/linux --output-on-failure -j"$(jobs)" --timeout 600 -LE bench
 
-# The benchmark's quick run proves the harness works; its verdict on the engine
-# is printed but, while the engine's known write faults are open, not fatal.
+# The benchmark's quick run proves the harness works: every contender gives
+# the right answer.  Its durations are printed, never judged.
 echo "== the benchmark harness, quick"
-ctest --test-dir build/linux --output-on-failure --timeout 900 -L bench || \
-  echo "benchmark quick run: FAILED (reported above; not counted while the engine's open faults stand)"
+ctest --test-dir build/linux --output-on-failure --timeout 900 -L bench
 
 if [ "${NORVANE_SANITIZE_RUN:-${CI:-}}" = "true" ]; then
   echo "== the suite again under AddressSanitizer and UndefinedBehaviorSanitizer"
