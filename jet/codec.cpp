@@ -32,28 +32,6 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
-}  // namespace
-
-void AppendUtf8(std::uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(char(cp));
-  } else if (cp < 0x800) {
-    out->push_back(char(0xC0 | (cp >> 6)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(char(0xE0 | (cp >> 12)));
-    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(char(0xF0 | (cp >> 18)));
-    out->push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(char(0x80 | (cp & 0x3F)));
-  }
-}
-
-namespace {
-
 // Writes `cp` as UTF-8 at `p`; returns the byte after it.
 char* PutUtf8(std::uint32_t cp, char* p) {
   if (cp < 0x80) {
@@ -164,6 +142,11 @@ void ForEachCompressedRun(const std::uint8_t* data, std::size_t size, Run run) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::uint32_t cp, std::string* out) {
+  char bytes[4];
+  out->append(bytes, PutUtf8(cp, bytes));
+}
 
 // Texts are measured first and written into a string of exactly their
 // length: no per-character growth and no slack kept in the value.
